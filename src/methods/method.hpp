@@ -1,0 +1,64 @@
+// What the two iteration methods share: their calling convention and the
+// stopping tests.
+//
+// A method routine is called as
+//   routine(services, A, B, N, TOL, MAXIT, CRITERION, X, ITER)
+// A is N x N, row-major (A(i,j) at A[(i-1)*N + (j-1)]); B holds N values;
+// X holds MAXIT rows of N values and arrives zero-filled; row k (1-based)
+// receives iterate k.  On return ITER is the number of iterations performed:
+// 1..MAXIT when MAXIT >= 1, and 0 when MAXIT < 1 (no iteration, no closing
+// record).  A negative N counts as 0.  The closing records go to console
+// output; the work vectors come from the allocation that ends the run when
+// memory is short.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "recio/arrays.hpp"
+#include "recio/record_writer.hpp"
+
+namespace itersolve {
+
+struct MethodServices {
+    RecordWriter& console;
+    Memory& memory;
+};
+
+using MethodRoutine = void (*)(MethodServices& io, const float* A, const float* B, std::int32_t N, float TOL,
+                               std::int32_t MAXIT, char CRITERION, float* X, std::int32_t& ITER);
+
+// One correction of a component:  x - (a*b)/d, where the product a*b is
+// rounded to single precision, the division and the subtraction are carried
+// in double precision with nothing rounded between them, and the difference
+// is rounded once to single precision.
+inline float corrected(float x, float a, float b, float d) {
+    const float product = a * b;
+    return static_cast<float>(static_cast<double>(x) - static_cast<double>(product) / static_cast<double>(d));
+}
+
+// The stopping test on DIFF = XOLD - X(k), n values.
+//  '1'  infinity norm: the largest |DIFF(j)|, starting from the most negative
+//       finite single (a NaN never replaces it); passed when TOL > max.
+//  else Euclidean norm: DIFFSQ(j) = DIFF(j)^2 in single precision, summed
+//       in single precision from DIFFSQ(1) on; the root is taken in double
+//       precision and compared unrounded; passed unless root >= TOL, so a
+//       NaN root or NaN TOL passes.
+inline bool stopping_test_passed(char criterion, float TOL, const float* DIFF, float* DIFFSQ, std::int64_t n) {
+    if (criterion == '1') {
+        float M = -std::numeric_limits<float>::max();
+        for (std::int64_t j = 0; j < n; ++j) {
+            const float d = std::fabs(DIFF[j]);
+            if (d > M) M = d;
+        }
+        return TOL > M;
+    }
+    for (std::int64_t j = 0; j < n; ++j) DIFFSQ[j] = DIFF[j] * DIFF[j];
+    float S = 0.0f;
+    for (std::int64_t j = 0; j < n; ++j) S = DIFFSQ[j] + S;
+    const double R = std::sqrt(static_cast<double>(S));
+    return !(R >= static_cast<double>(TOL));
+}
+
+}  // namespace itersolve

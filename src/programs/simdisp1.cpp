@@ -1,0 +1,4 @@
+// simdisp1 — Jacobi, reduced screening: Input1.dat -> Output91.dat
+#include "programs/program_main.hpp"
+
+int main() { return itersolve::program_main(itersolve::simdisp1_settings); }

@@ -1,0 +1,42 @@
+// Running the programs for tests: as real processes in a fresh temporary
+// folder, or in memory through solver_main.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "solver/settings.hpp"
+
+namespace itersolve::testing {
+
+struct ProgramRun {
+    int status = -1;             // exit status, or 128 + signal
+    std::string console;         // standard output
+    std::string diagnostics;     // standard error
+    std::map<std::string, std::string> files;  // every file in the folder after the run
+};
+
+// Runs the built program `name` in a new temporary folder holding `files`,
+// with `answers` piped to its standard input.
+ProgramRun run_program(const std::string& name, const std::map<std::string, std::string>& files,
+                       const std::string& answers);
+
+struct MemoryRunOptions {
+    long report_fail_at_write = 0;   // fail the k-th write to the report file
+    long console_fail_at_write = 0;  // fail the k-th write to console output
+    long memory_fail_at = 0;         // fail the k-th allocation
+    std::size_t answer_chunk = 1 << 16;
+};
+
+// The same run in memory: data files and answers in, console, diagnostics,
+// files and status out.
+ProgramRun run_in_memory(const solver_settings& settings, const std::map<std::string, std::string>& files,
+                         const std::string& answers, const MemoryRunOptions& options = {});
+
+std::string read_text_file(const std::string& path);
+
+// The settings of a program by name ("succdisp", ...).
+const solver_settings& settings_named(const std::string& name);
+
+}  // namespace itersolve::testing

@@ -29,11 +29,13 @@ char ask_criterion(RecordWriter& console, RecordReader& answers) {
 }
 
 // Everything up to the final stop; ends by stop_run in every case.
+// The report file's sink and writer belong to the caller, which flushes the
+// records already written once the run has stopped.
 [[noreturn]] void run(const solver_settings& s, RunEnvironment& env, RecordWriter& console,
-                      std::optional<RecordWriter>& report) {
+                      std::unique_ptr<ByteSink>& report_sink, std::optional<RecordWriter>& report) {
     std::unique_ptr<ByteSource> data_source = env.files.open_read(s.data_file_name);
     if (!data_source) stop_run("Error reading input file.");
-    std::unique_ptr<ByteSink> report_sink = env.files.open_write(s.report_file_name);
+    report_sink = env.files.open_write(s.report_file_name);
     if (!report_sink) stop_run("Error creating output file.");
     report.emplace(*report_sink, s.report_file_name);
     RecordWriter& out = *report;
@@ -85,10 +87,11 @@ char ask_criterion(RecordWriter& console, RecordReader& answers) {
 
 RunOutcome solver_main(const solver_settings& settings, RunEnvironment& env) {
     RecordWriter console(env.console_out, "console output", StopChannel::diagnostics_only);
+    std::unique_ptr<ByteSink> report_sink;
     std::optional<RecordWriter> report;
     RunStop stop{"", ExitStatus::failed, StopChannel::console};
     try {
-        run(settings, env, console, report);
+        run(settings, env, console, report_sink, report);
     } catch (RunStop& s) {
         stop = std::move(s);
     } catch (const std::bad_alloc&) {

@@ -38,27 +38,36 @@ inline float corrected(float x, float a, float b, float d) {
     return static_cast<float>(static_cast<double>(x) - static_cast<double>(product) / static_cast<double>(d));
 }
 
-// The stopping test on DIFF = XOLD - X(k), n values.
-//  '1'  infinity norm: the largest |DIFF(j)|, starting from the most negative
-//       finite single (a NaN never replaces it); passed when TOL > max.
-//  else Euclidean norm: DIFFSQ(j) = DIFF(j)^2 in single precision, summed
-//       in single precision from DIFFSQ(1) on; the root is taken in double
-//       precision and compared unrounded; passed unless root >= TOL, so a
-//       NaN root or NaN TOL passes.
-inline bool stopping_test_passed(char criterion, float TOL, const float* DIFF, float* DIFFSQ, std::int64_t n) {
-    if (criterion == '1') {
-        float M = -std::numeric_limits<float>::max();
-        for (std::int64_t j = 0; j < n; ++j) {
-            const float d = std::fabs(DIFF[j]);
-            if (d > M) M = d;
-        }
-        return TOL > M;
+// The two measures of the change DIFF = XOLD - X(k), n values, that the
+// stopping tests compare with TOL.
+//  infinity norm: the largest |DIFF(j)|, starting from the most negative
+//       finite single (a NaN never replaces it, so with no value or only
+//       NaNs the result stays at that start value).
+//  Euclidean norm: DIFFSQ(j) = DIFF(j)^2 in single precision, summed in
+//       single precision from DIFFSQ(1) on; the root is taken in double
+//       precision and returned unrounded.
+inline float infinity_norm_of_change(const float* DIFF, std::int64_t n) {
+    float M = -std::numeric_limits<float>::max();
+    for (std::int64_t j = 0; j < n; ++j) {
+        const float d = std::fabs(DIFF[j]);
+        if (d > M) M = d;
     }
+    return M;
+}
+
+inline double euclidean_norm_of_change(const float* DIFF, float* DIFFSQ, std::int64_t n) {
     for (std::int64_t j = 0; j < n; ++j) DIFFSQ[j] = DIFF[j] * DIFF[j];
     float S = 0.0f;
     for (std::int64_t j = 0; j < n; ++j) S = DIFFSQ[j] + S;
-    const double R = std::sqrt(static_cast<double>(S));
-    return !(R >= static_cast<double>(TOL));
+    return std::sqrt(static_cast<double>(S));
+}
+
+// The stopping test: '1' selects the infinity norm, passed when TOL > norm;
+// any other character the Euclidean norm, passed unless norm >= TOL, so a
+// NaN root or NaN TOL passes.
+inline bool stopping_test_passed(char criterion, float TOL, const float* DIFF, float* DIFFSQ, std::int64_t n) {
+    if (criterion == '1') return TOL > infinity_norm_of_change(DIFF, n);
+    return !(euclidean_norm_of_change(DIFF, DIFFSQ, n) >= static_cast<double>(TOL));
 }
 
 }  // namespace itersolve

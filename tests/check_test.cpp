@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct ScreeningCase {
     Outcome full;
     Outcome reduced;
 };
+
+void PrintTo(const ScreeningCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<ScreeningCase>& screening_cases() {
     using O = Outcome;

@@ -51,7 +51,7 @@ std::string read_text_file(const std::string& path) {
 }
 
 ProgramRun run_program(const std::string& name, const std::map<std::string, std::string>& files,
-                       const std::string& answers) {
+                       const std::string& answers, const std::vector<std::string>& args) {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/itersolve-run-XXXXXX";
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -67,10 +67,12 @@ ProgramRun run_program(const std::string& name, const std::map<std::string, std:
     posix_spawn_file_actions_addopen(&fa, 1, (io + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&fa, 2, (io + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
-    const std::string exe = std::string(ITERSOLVE_BIN_DIR) + "/" + name;
-    char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+    const std::string exe = name.find('/') != std::string::npos ? name : std::string(ITERSOLVE_BIN_DIR) + "/" + name;
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, environ);
+    int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) throw std::runtime_error("cannot start " + exe);
     int ws = 0;

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "solver/settings.hpp"
 
@@ -17,10 +18,11 @@ struct ProgramRun {
     std::map<std::string, std::string> files;  // every file in the folder after the run
 };
 
-// Runs the built program `name` in a new temporary folder holding `files`,
-// with `answers` piped to its standard input.
+// Runs the built program `name` (or the program at `name` when it holds a
+// slash) in a new temporary folder holding `files`, with `answers` piped to
+// its standard input and `args` as its command-line arguments.
 ProgramRun run_program(const std::string& name, const std::map<std::string, std::string>& files,
-                       const std::string& answers);
+                       const std::string& answers, const std::vector<std::string>& args = {});
 
 struct MemoryRunOptions {
     long report_fail_at_write = 0;   // fail the k-th write to the report file

@@ -1,4 +1,4 @@
 // simdisp — Jacobi, full screening: Input.dat -> Output2.dat
 #include "programs/program_main.hpp"
 
-int main() { return itersolve::program_main(itersolve::simdisp_settings); }
+int main(int argc, char** argv) { return itersolve::program_main(itersolve::simdisp_settings, argc, argv); }

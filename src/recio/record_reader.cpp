@@ -75,7 +75,7 @@ void RecordReader::fail(const ItemName& item, const char* kind, std::string_view
     stop_run(std::move(msg));
 }
 
-std::string_view RecordReader::next_value(const ItemName& item, const char* kind) {
+std::string_view RecordReader::next_value(const ItemName& item, const char* kind, bool bounded) {
     // Pass over separators and line ends up to the start of a value.
     for (;;) {
         if (pos_ == end_ && !refill()) {
@@ -100,7 +100,7 @@ std::string_view RecordReader::next_value(const ItemName& item, const char* kind
     std::size_t start = pos_;
     while (pos_ < end_ && buffer_[pos_] != '\n' && !is_separator(buffer_[pos_])) ++pos_;
     if (pos_ < end_ || at_eof_) {
-        if (pos_ - start > kMaxValueLength)
+        if (bounded && pos_ - start > kMaxValueLength)
             fail(item, kind, std::string_view(buffer_.data() + start, pos_ - start), " (value too long)");
         return std::string_view(buffer_.data() + start, pos_ - start);
     }
@@ -114,7 +114,7 @@ std::string_view RecordReader::next_value(const ItemName& item, const char* kind
         spill_.append(buffer_.data() + s, std::min(pos_ - s, room));
         if (pos_ < end_) break;
     }
-    if (spill_.size() > kMaxValueLength) fail(item, kind, spill_, " (value too long)");
+    if (bounded && spill_.size() > kMaxValueLength) fail(item, kind, spill_, " (value too long)");
     return spill_;
 }
 
@@ -157,7 +157,8 @@ std::int32_t RecordReader::next_integer(const ItemName& item) {
     return value;
 }
 
-char RecordReader::next_character(const ItemName& item) { return next_value(item, "an answer")[0]; }
+// Only the first character counts, so an answer of any length is taken.
+char RecordReader::next_character(const ItemName& item) { return next_value(item, "an answer", false)[0]; }
 
 float read_free_real(RecordReader& r, const ItemName& item) {
     float v = r.next_real(item);

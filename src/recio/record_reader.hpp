@@ -48,12 +48,14 @@ public:
     char next_character(const ItemName& item);  // the first character of the value
     void end_record();
 
-    // Longest value accepted; a longer one is reported as malformed.
+    // Longest number accepted; a longer one is reported as malformed.  A
+    // one-character item takes the first character of a value of any length.
     static constexpr std::size_t kMaxValueLength = 4096;
 
 private:
     bool refill();
-    std::string_view next_value(const ItemName& item, const char* kind);
+    // bounded: a value longer than kMaxValueLength is reported as malformed.
+    std::string_view next_value(const ItemName& item, const char* kind, bool bounded = true);
     [[noreturn]] void fail(const ItemName& item, const char* kind, std::string_view found_value,
                            const char* remark) const;
 

@@ -1,8 +1,20 @@
 #include "methods/gauss_mtd.hpp"
 
 #include <algorithm>
+#include <vector>
+
+#include "methods/kernels_impl.hpp"
 
 namespace itersolve {
+namespace {
+
+// Rows are taken in blocks of this many.  A block's corrections by the
+// components already final before it (columns left of the block) are
+// independent across its rows and run in the vector kernel, one row per
+// lane; the rest of each row is its dependent chain.
+constexpr std::int64_t kBlock = 32;
+
+}  // namespace
 
 void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t N, float TOL, std::int32_t MAXIT,
                char CRITERION, float* X, std::int32_t& ITER) {
@@ -13,19 +25,35 @@ void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t 
     // X arrives zero-filled, so rows after the last iterate already hold
     // zeros; clearing it here would only touch pages never otherwise used.
     ITER = 0;
+    if (MAXIT < 1) return;
+
+    std::vector<float> D(static_cast<std::size_t>(n));
+    for (std::int64_t i = 0; i < n; ++i) D[static_cast<std::size_t>(i)] = A[i * n + i];
+    std::vector<double> q(static_cast<std::size_t>(n));
+    float partial[kBlock];
+    const kernels::KernelSet& k = kernels::active_kernels();
+
     bool satisfied = false;
-    for (std::int32_t k = 1; k <= MAXIT; ++k) {
-        float* Xk = X + static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(n);
-        for (std::int64_t i = 0; i < n; ++i) {
-            const float* Ai = A + i * n;
-            const float d = Ai[i];
-            float x = B[i] / d;
-            for (std::int64_t j = 0; j < i; ++j) x = corrected(x, Xk[j], Ai[j], d);
-            for (std::int64_t j = i + 1; j < n; ++j) x = corrected(x, Ai[j], XOLD[j], d);
-            Xk[i] = x;
+    for (std::int32_t it = 1; it <= MAXIT; ++it) {
+        float* Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
+        for (std::int64_t b = 0; b < n; b += kBlock) {
+            const std::int64_t e = std::min(n, b + kBlock);
+            // Starting values and corrections by X(k,1..b) of rows b..e-1.
+            k.row_sweep({A, n, Xk, D.data(), B, b, e, b, partial});
+            for (std::int64_t i = b; i < e; ++i) {
+                const float* Ai = A + i * n;
+                const float d = D[static_cast<std::size_t>(i)];
+                float x = partial[i - b];
+                // Corrections by the components of this block already final.
+                for (std::int64_t j = b; j < i; ++j) x = corrected(x, Xk[j], Ai[j], d);
+                // Corrections by XOLD: quotients first, then the chain.
+                const std::int64_t rest = n - i - 1;
+                k.quotients(Ai + i + 1, XOLD.data() + i + 1, d, rest, q.data());
+                Xk[i] = static_cast<float>(kernels::corrected_chain(x, q.data(), rest));
+            }
         }
         for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
-        ITER = k;
+        ITER = it;
         if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {
             write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
             satisfied = true;
@@ -33,8 +61,7 @@ void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t 
         }
         std::copy(Xk, Xk + n, XOLD.data());
     }
-    if (MAXIT >= 1 && !satisfied)
-        write_free(io.console, {"Maximum number of iterations is reached before tolerance is satisfied."});
+    if (!satisfied) write_free(io.console, {"Maximum number of iterations is reached before tolerance is satisfied."});
 }
 
 }  // namespace itersolve

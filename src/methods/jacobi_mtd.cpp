@@ -1,6 +1,10 @@
 #include "methods/jacobi_mtd.hpp"
 
 #include <algorithm>
+#include <vector>
+
+#include "methods/kernels_impl.hpp"
+#include "methods/sweep_workers.hpp"
 
 namespace itersolve {
 
@@ -11,25 +15,35 @@ void jacobi_mtd(MethodServices& io, const float* A, const float* B, std::int32_t
     RealArray DIFF = allocate_or_stop(io.memory, n);
     RealArray DIFFSQ = allocate_or_stop(io.memory, n);
     ITER = 0;
-    for (std::int32_t k = 1; k <= MAXIT; ++k) {
-        float* Xk = X + static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(n);
-        for (std::int64_t i = 0; i < n; ++i) {
-            const float* Ai = A + i * n;
-            const float d = Ai[i];
-            float x = B[i] / d;
-            for (std::int64_t j = 0; j < n; ++j)
-                if (j != i) x = corrected(x, XOLD[j], Ai[j], d);
-            Xk[i] = x;
-        }
+    if (MAXIT < 1) return;
+
+    // The rows of a sweep read only XOLD, so they are computed in bands of
+    // rows by the vector kernel and, for large systems, split over threads
+    // at multiples of 32 rows; every row's value is the same whichever part
+    // computes it.
+    std::vector<float> D(static_cast<std::size_t>(n));
+    for (std::int64_t i = 0; i < n; ++i) D[static_cast<std::size_t>(i)] = A[i * n + i];
+    const kernels::KernelSet& k = kernels::active_kernels();
+    SweepWorkers workers(sweep_parts_for(n));
+    const std::int64_t parts = workers.size();
+    const std::int64_t bands = (n + 31) / 32;
+
+    for (std::int32_t it = 1; it <= MAXIT; ++it) {
+        float* Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
+        workers.run([&](int part) {
+            const std::int64_t begin = std::min(n, bands * part / parts * 32);
+            const std::int64_t end = std::min(n, bands * (part + 1) / parts * 32);
+            if (begin < end) k.row_sweep({A, n, XOLD.data(), D.data(), B, begin, end, n, Xk + begin});
+        });
         for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
-        ITER = k;
+        ITER = it;
         if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {
             write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
             break;
         }
         std::copy(Xk, Xk + n, XOLD.data());
     }
-    if (MAXIT >= 1 && ITER == MAXIT) write_free(io.console, {"Maximum number of iterations is achieved."});
+    if (ITER == MAXIT) write_free(io.console, {"Maximum number of iterations is achieved."});
 }
 
 }  // namespace itersolve

@@ -1,0 +1,148 @@
+// AVX2 kernels.  This file alone is compiled for AVX2; it runs only when the
+// processor offers it.  The same scheme as the AVX-512 kernels (bands of
+// groups of 8 rows, 8 x 8 tiles of A transposed in registers), with each
+// group's 8 double-precision values held in two 4-lane vectors.
+#include <immintrin.h>
+
+#include <algorithm>
+
+#include "methods/kernels_impl.hpp"
+
+namespace itersolve::kernels {
+namespace {
+
+inline void transpose8(__m256 (&r)[8]) {
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(s0, s4, 0x20);
+    r[1] = _mm256_permute2f128_ps(s1, s5, 0x20);
+    r[2] = _mm256_permute2f128_ps(s2, s6, 0x20);
+    r[3] = _mm256_permute2f128_ps(s3, s7, 0x20);
+    r[4] = _mm256_permute2f128_ps(s0, s4, 0x31);
+    r[5] = _mm256_permute2f128_ps(s1, s5, 0x31);
+    r[6] = _mm256_permute2f128_ps(s2, s6, 0x31);
+    r[7] = _mm256_permute2f128_ps(s3, s7, 0x31);
+}
+
+struct Lanes8 {
+    __m256d lo, hi;
+};
+
+inline __m256d round_trip(__m256d v) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v)); }
+
+// One correction of 8 rows by one column; keep_lo/keep_hi select the lanes
+// that stay unchanged (a row meeting its own diagonal column).
+inline void correct(Lanes8& x, const Lanes8& d, __m256 col, float vj, __m256d keep_lo, __m256d keep_hi) {
+    const __m256 p = _mm256_mul_ps(col, _mm256_set1_ps(vj));
+    const __m256d qlo = _mm256_div_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(p)), d.lo);
+    const __m256d qhi = _mm256_div_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(p, 1)), d.hi);
+    x.lo = _mm256_blendv_pd(round_trip(_mm256_sub_pd(x.lo, qlo)), x.lo, keep_lo);
+    x.hi = _mm256_blendv_pd(round_trip(_mm256_sub_pd(x.hi, qhi)), x.hi, keep_hi);
+}
+
+inline void correct(Lanes8& x, const Lanes8& d, __m256 col, float vj) {
+    const __m256 p = _mm256_mul_ps(col, _mm256_set1_ps(vj));
+    const __m256d qlo = _mm256_div_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(p)), d.lo);
+    const __m256d qhi = _mm256_div_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(p, 1)), d.hi);
+    x.lo = round_trip(_mm256_sub_pd(x.lo, qlo));
+    x.hi = round_trip(_mm256_sub_pd(x.hi, qhi));
+}
+
+// Lane masks: all bits set in lane t of 8.
+inline __m256d lane_mask_lo(int t) {
+    alignas(32) static const std::int64_t bits[8][4] = {
+        {-1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, -1, 0}, {0, 0, 0, -1}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    return _mm256_castsi256_pd(_mm256_load_si256(reinterpret_cast<const __m256i*>(bits[t])));
+}
+inline __m256d lane_mask_hi(int t) { return t >= 4 ? lane_mask_lo(t - 4) : _mm256_setzero_pd(); }
+
+inline __m256i first_lanes(int m) {
+    alignas(32) static const std::int32_t bits[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bits + 8 - m));
+}
+
+template <int G>
+void band(const RowSweep& s, std::int64_t i0) {
+    const std::int64_t n = s.n;
+    const float* rows[G][8];
+    int valid[G];
+    Lanes8 x[G], d[G];
+    for (int u = 0; u < G; ++u) {
+        const std::int64_t g = i0 + 8 * u;
+        const int m = static_cast<int>(std::clamp<std::int64_t>(s.row_end - g, 0, 8));
+        valid[u] = m;
+        // Lanes past the last row read a real row and divide by 1; their
+        // results are never stored.
+        for (int r = 0; r < 8; ++r) rows[u][r] = s.A + (r < m ? g + r : s.row_begin) * n;
+        const __m256i k = first_lanes(m);
+        const __m256 dv = _mm256_blendv_ps(_mm256_set1_ps(1.0f), _mm256_maskload_ps(s.D + g, k), _mm256_castsi256_ps(k));
+        const __m256 xv = _mm256_div_ps(_mm256_maskload_ps(s.B + g, k), dv);
+        x[u] = {_mm256_cvtps_pd(_mm256_castps256_ps128(xv)), _mm256_cvtps_pd(_mm256_extractf128_ps(xv, 1))};
+        d[u] = {_mm256_cvtps_pd(_mm256_castps256_ps128(dv)), _mm256_cvtps_pd(_mm256_extractf128_ps(dv, 1))};
+    }
+    const std::int64_t full = s.col_end & ~std::int64_t{7};
+    for (std::int64_t c = 0; c < full; c += 8) {
+        const float* vc = s.v + c;
+        for (int u = 0; u < G; ++u) {
+            __m256 col[8];
+            for (int r = 0; r < 8; ++r) col[r] = _mm256_loadu_ps(rows[u][r] + c);
+            transpose8(col);
+            if (c != i0 + 8 * u) {
+#pragma GCC unroll 8
+                for (int t = 0; t < 8; ++t) correct(x[u], d[u], col[t], vc[t]);
+            } else {
+#pragma GCC unroll 8
+                for (int t = 0; t < 8; ++t) correct(x[u], d[u], col[t], vc[t], lane_mask_lo(t), lane_mask_hi(t));
+            }
+        }
+    }
+    const int w = static_cast<int>(s.col_end - full);
+    if (w > 0) {
+        const __m256i cols = first_lanes(w);
+        const float* vc = s.v + full;
+        for (int u = 0; u < G; ++u) {
+            __m256 col[8];
+            for (int r = 0; r < 8; ++r) col[r] = _mm256_maskload_ps(rows[u][r] + full, cols);
+            transpose8(col);
+            const bool diagonal = full == i0 + 8 * u;
+            const __m256d none = _mm256_setzero_pd();
+            for (int t = 0; t < w; ++t)
+                correct(x[u], d[u], col[t], vc[t], diagonal ? lane_mask_lo(t) : none, diagonal ? lane_mask_hi(t) : none);
+        }
+    }
+    for (int u = 0; u < G; ++u) {
+        const __m256 xv = _mm256_set_m128(_mm256_cvtpd_ps(x[u].hi), _mm256_cvtpd_ps(x[u].lo));
+        _mm256_maskstore_ps(s.out + (i0 + 8 * u - s.row_begin), first_lanes(valid[u]), xv);
+    }
+}
+
+}  // namespace
+
+void row_sweep_avx2(const RowSweep& s) {
+    std::int64_t i0 = s.row_begin;
+    for (; i0 + 32 <= s.row_end; i0 += 32) band<4>(s, i0);
+    const std::int64_t left = s.row_end - i0;
+    if (left > 24) band<4>(s, i0);
+    else if (left > 16) band<3>(s, i0);
+    else if (left > 8) band<2>(s, i0);
+    else if (left > 0) band<1>(s, i0);
+}
+
+void quotients_avx2(const float* a, const float* v, float d, std::int64_t count, double* q) {
+    const __m256d dd = _mm256_set1_pd(static_cast<double>(d));
+    std::int64_t t = 0;
+    for (; t + 8 <= count; t += 8) {
+        const __m256 p = _mm256_mul_ps(_mm256_loadu_ps(a + t), _mm256_loadu_ps(v + t));
+        _mm256_storeu_pd(q + t, _mm256_div_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(p)), dd));
+        _mm256_storeu_pd(q + t + 4, _mm256_div_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(p, 1)), dd));
+    }
+    for (; t < count; ++t) q[t] = static_cast<double>(a[t] * v[t]) / static_cast<double>(d);
+}
+
+}  // namespace itersolve::kernels

@@ -1,0 +1,135 @@
+// AVX-512 kernels.  This file alone is compiled for AVX-512 (F, VL, DQ); it
+// runs only when the processor offers it.
+//
+// A sweep takes its rows in bands of up to eight groups of 8 rows.  For each
+// block of 8 columns, a group's 8 x 8 tile of A is transposed in registers,
+// so that each column gives one vector of 8 products (one per row); the
+// products are widened to double precision and divided by the rows' diagonal
+// elements, then subtracted from the rows' values and rounded back to single
+// precision, lane by lane exactly as one row's scalar correction would be.
+// The eight groups' chains are independent, which hides the latency of each.
+#include <immintrin.h>
+
+// The compiler's own conversion intrinsics start from a deliberately
+// undefined vector, which its flow analysis reports as uninitialised.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#include <algorithm>
+
+#include "methods/kernels_impl.hpp"
+
+namespace itersolve::kernels {
+namespace {
+
+inline void transpose8(__m256 (&r)[8]) {
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(s0, s4, 0x20);
+    r[1] = _mm256_permute2f128_ps(s1, s5, 0x20);
+    r[2] = _mm256_permute2f128_ps(s2, s6, 0x20);
+    r[3] = _mm256_permute2f128_ps(s3, s7, 0x20);
+    r[4] = _mm256_permute2f128_ps(s0, s4, 0x31);
+    r[5] = _mm256_permute2f128_ps(s1, s5, 0x31);
+    r[6] = _mm256_permute2f128_ps(s2, s6, 0x31);
+    r[7] = _mm256_permute2f128_ps(s3, s7, 0x31);
+}
+
+// The quotients of one 8 x 8 tile: q[t] = (A(i,c+t) * v(c+t)) / D(i) for the
+// group's 8 rows i, one lane per row.  On the group's own diagonal block the
+// lane of the row meeting its diagonal column gets +0, which leaves its
+// value unchanged when subtracted.
+inline void tile_quotients(const float* const (&rows)[8], std::int64_t c, int width, const float* v, __m512d d,
+                           bool diagonal, __m512d (&q)[8]) {
+    __m256 col[8];
+    if (width == 8) {
+        // Each row is its own stream through A; more streams than the
+        // hardware prefetcher follows, so each row's next lines are asked
+        // for explicitly, well ahead of use.
+        if ((c & 15) == 0)
+            for (int r = 0; r < 8; ++r) _mm_prefetch(reinterpret_cast<const char*>(rows[r] + c + 128), _MM_HINT_T0);
+        for (int r = 0; r < 8; ++r) col[r] = _mm256_loadu_ps(rows[r] + c);
+    } else {
+        const __mmask8 cols = static_cast<__mmask8>((1u << width) - 1u);
+        for (int r = 0; r < 8; ++r) col[r] = _mm256_maskz_loadu_ps(cols, rows[r] + c);
+    }
+    transpose8(col);
+#pragma GCC unroll 8
+    for (int t = 0; t < 8; ++t) {
+        const __m512d p = _mm512_cvtps_pd(_mm256_mul_ps(col[t], _mm256_set1_ps(t < width ? v[c + t] : 0.0f)));
+        q[t] = diagonal ? _mm512_maskz_div_pd(static_cast<__mmask8>(~(1u << t)), p, d) : _mm512_div_pd(p, d);
+    }
+}
+
+// G groups of 8 rows starting at row i0.  For each block of 8 columns the
+// quotients of all groups come first (independent of the values being
+// corrected), then the G dependent chains advance together, one column at
+// a time: x = round_to_single(x - q), every lane as the scalar correction.
+template <int G>
+void band(const RowSweep& s, std::int64_t i0) {
+    const std::int64_t n = s.n;
+    const float* rows[G][8];
+    __mmask8 valid[G];
+    __m512d x[G], d[G];
+    const __m256 one = _mm256_set1_ps(1.0f);
+    for (int u = 0; u < G; ++u) {
+        const std::int64_t g = i0 + 8 * u;
+        const std::int64_t m = std::clamp<std::int64_t>(s.row_end - g, 0, 8);
+        valid[u] = static_cast<__mmask8>((1u << m) - 1u);
+        // Lanes past the last row read a real row and divide by 1; their
+        // results are never stored.
+        for (int r = 0; r < 8; ++r) rows[u][r] = s.A + (r < m ? g + r : s.row_begin) * n;
+        const __m256 dv = _mm256_mask_blend_ps(valid[u], one, _mm256_maskz_loadu_ps(valid[u], s.D + g));
+        const __m256 bv = _mm256_maskz_loadu_ps(valid[u], s.B + g);
+        x[u] = _mm512_cvtps_pd(_mm256_div_ps(bv, dv));
+        d[u] = _mm512_cvtps_pd(dv);
+    }
+    __m512d q[G][8];
+    for (std::int64_t c = 0; c < s.col_end; c += 8) {
+        const int width = static_cast<int>(std::min<std::int64_t>(8, s.col_end - c));
+#pragma GCC unroll 8
+        for (int u = 0; u < G; ++u) tile_quotients(rows[u], c, width, s.v, d[u], c == i0 + 8 * u, q[u]);
+        for (int t = 0; t < width; ++t) {
+#pragma GCC unroll 8
+            for (int u = 0; u < G; ++u) x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q[u][t])));
+        }
+    }
+    for (int u = 0; u < G; ++u)
+        _mm256_mask_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), valid[u], _mm512_cvtpd_ps(x[u]));
+}
+
+}  // namespace
+
+void row_sweep_avx512(const RowSweep& s) {
+    std::int64_t i0 = s.row_begin;
+    for (; i0 + 64 <= s.row_end; i0 += 64) band<8>(s, i0);
+    const std::int64_t left = s.row_end - i0;
+    if (left > 32) band<8>(s, i0);
+    else if (left > 16) band<4>(s, i0);
+    else if (left > 8) band<2>(s, i0);
+    else if (left > 0) band<1>(s, i0);
+}
+
+void quotients_avx512(const float* a, const float* v, float d, std::int64_t count, double* q) {
+    const __m512d dd = _mm512_set1_pd(static_cast<double>(d));
+    std::int64_t t = 0;
+    for (; t + 16 <= count; t += 16) {
+        const __m512 p = _mm512_mul_ps(_mm512_loadu_ps(a + t), _mm512_loadu_ps(v + t));
+        _mm512_storeu_pd(q + t, _mm512_div_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(p)), dd));
+        _mm512_storeu_pd(q + t + 8, _mm512_div_pd(_mm512_cvtps_pd(_mm512_extractf32x8_ps(p, 1)), dd));
+    }
+    for (; t < count; t += 8) {
+        const int m = static_cast<int>(std::min<std::int64_t>(8, count - t));
+        const __mmask8 k = static_cast<__mmask8>((1u << m) - 1u);
+        const __m256 p = _mm256_mul_ps(_mm256_maskz_loadu_ps(k, a + t), _mm256_maskz_loadu_ps(k, v + t));
+        _mm512_mask_storeu_pd(q + t, k, _mm512_div_pd(_mm512_cvtps_pd(p), dd));
+    }
+}
+
+}  // namespace itersolve::kernels

@@ -1,0 +1,60 @@
+// The kernels' inner interface, shared by the dispatch and the per-path
+// translation units (each compiled for its own instruction set).
+#pragma once
+
+#include <cstdint>
+
+namespace itersolve::kernels {
+
+// Rows [row_begin, row_end) of one sweep over the columns [0, col_end):
+//
+//   x = B(i) / D(i)                                  single precision
+//   x = x - (v(j) * A(i,j)) / D(i)   j < col_end, j != i, ascending
+//
+// each correction rounded as `corrected` does; out[i - row_begin] = x.
+// A is n x n row-major, D holds the diagonal elements.  The diagonal column
+// is skipped only where it falls inside [0, col_end); then row_begin must be
+// a multiple of 8, so that each group of 8 rows meets its diagonal in one
+// aligned block of 8 columns.
+struct RowSweep {
+    const float* A;
+    std::int64_t n;
+    const float* v;
+    const float* D;
+    const float* B;
+    std::int64_t row_begin;
+    std::int64_t row_end;
+    std::int64_t col_end;
+    float* out;
+};
+
+using RowSweepFn = void (*)(const RowSweep&);
+
+// q[t] = double(a[t] * v[t]) / double(d), the product rounded to single
+// precision first: the quotients of one row's corrections, which do not
+// depend on the value being corrected.
+using QuotientsFn = void (*)(const float* a, const float* v, float d, std::int64_t count, double* q);
+
+struct KernelSet {
+    RowSweepFn row_sweep;
+    QuotientsFn quotients;
+};
+
+void row_sweep_portable(const RowSweep& s);
+void quotients_portable(const float* a, const float* v, float d, std::int64_t count, double* q);
+void row_sweep_avx2(const RowSweep& s);
+void quotients_avx2(const float* a, const float* v, float d, std::int64_t count, double* q);
+void row_sweep_avx512(const RowSweep& s);
+void quotients_avx512(const float* a, const float* v, float d, std::int64_t count, double* q);
+
+const KernelSet& active_kernels();
+
+// The dependent chain of one row: x = x - q[t] for t = 0..count-1, each
+// difference taken in double precision and rounded to single precision
+// before the next.  x holds a single-precision value.
+inline double corrected_chain(double x, const double* q, std::int64_t count) {
+    for (std::int64_t t = 0; t < count; ++t) x = static_cast<double>(static_cast<float>(x - q[t]));
+    return x;
+}
+
+}  // namespace itersolve::kernels

@@ -29,13 +29,16 @@ void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t 
 
     std::vector<float> D(static_cast<std::size_t>(n));
     for (std::int64_t i = 0; i < n; ++i) D[static_cast<std::size_t>(i)] = A[i * n + i];
-    std::vector<double> q(static_cast<std::size_t>(n));
+    // Quotients of the current row's corrections by XOLD, and of the next
+    // row's, formed while the current row's chain runs.
+    std::vector<double> q(static_cast<std::size_t>(n)), q_next(static_cast<std::size_t>(n));
     float partial[kBlock];
     const kernels::KernelSet& k = kernels::active_kernels();
 
     bool satisfied = false;
     for (std::int32_t it = 1; it <= MAXIT; ++it) {
         float* Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
+        if (n > 0) k.quotients(A + 1, XOLD.data() + 1, D[0], n - 1, q.data());
         for (std::int64_t b = 0; b < n; b += kBlock) {
             const std::int64_t e = std::min(n, b + kBlock);
             // Starting values and corrections by X(k,1..b) of rows b..e-1.
@@ -46,10 +49,15 @@ void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t 
                 float x = partial[i - b];
                 // Corrections by the components of this block already final.
                 for (std::int64_t j = b; j < i; ++j) x = corrected(x, Xk[j], Ai[j], d);
-                // Corrections by XOLD: quotients first, then the chain.
-                const std::int64_t rest = n - i - 1;
-                k.quotients(Ai + i + 1, XOLD.data() + i + 1, d, rest, q.data());
-                Xk[i] = static_cast<float>(kernels::corrected_chain(x, q.data(), rest));
+                // Corrections by XOLD(i+1..N), whose quotients are ready.
+                const bool last = i + 1 == n;
+                const std::int64_t next = last ? 0 : n - i - 2;
+                const float* a_next = last ? A : Ai + n + i + 2;
+                const float* v_next = last ? XOLD.data() : XOLD.data() + i + 2;
+                const float d_next = last ? 1.0f : D[static_cast<std::size_t>(i + 1)];
+                Xk[i] = static_cast<float>(
+                    k.chain_ahead(x, q.data(), n - i - 1, a_next, v_next, d_next, next, q_next.data()));
+                q.swap(q_next);
             }
         }
         for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];

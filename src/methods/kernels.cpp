@@ -33,10 +33,12 @@ KernelPath detect_widest() {
 std::atomic<int> chosen_path{-1};
 std::atomic<int> chosen_threads{0};
 
-constexpr kernels::KernelSet kPortable{kernels::row_sweep_portable, kernels::quotients_portable};
+constexpr kernels::KernelSet kPortable{kernels::row_sweep_portable, kernels::quotients_portable,
+                                        kernels::chain_ahead_portable};
 #if defined(__x86_64__) || defined(__i386__)
-constexpr kernels::KernelSet kAvx2{kernels::row_sweep_avx2, kernels::quotients_avx2};
-constexpr kernels::KernelSet kAvx512{kernels::row_sweep_avx512, kernels::quotients_avx512};
+constexpr kernels::KernelSet kAvx2{kernels::row_sweep_avx2, kernels::quotients_avx2, kernels::chain_ahead_avx2};
+constexpr kernels::KernelSet kAvx512{kernels::row_sweep_avx512, kernels::quotients_avx512,
+                                     kernels::chain_ahead_avx512};
 #endif
 
 }  // namespace
@@ -133,6 +135,23 @@ void row_sweep_portable(const RowSweep& s) {
 void quotients_portable(const float* a, const float* v, float d, std::int64_t count, double* q) {
     const double dd = d;
     for (std::int64_t t = 0; t < count; ++t) q[t] = static_cast<double>(a[t] * v[t]) / dd;
+}
+
+// Sixteen links of the chain, then sixteen of the next row's quotients:
+// the processor works on the quotients while each link waits on the last.
+double chain_ahead_portable(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                            std::int64_t next_count, double* next_q) {
+    std::int64_t done = 0;
+    std::int64_t t = 0;
+    for (; t + 16 <= count; t += 16) {
+        const std::int64_t m = std::min<std::int64_t>(16, next_count - done);
+        if (m > 0) quotients_portable(a + done, v + done, d, m, next_q + done);
+        done += std::max<std::int64_t>(m, 0);
+        x = corrected_chain(x, q + t, 16);
+    }
+    x = corrected_chain(x, q + t, count - t);
+    if (done < next_count) quotients_portable(a + done, v + done, d, next_count - done, next_q + done);
+    return x;
 }
 
 }  // namespace kernels

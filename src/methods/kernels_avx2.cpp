@@ -134,15 +134,37 @@ void row_sweep_avx2(const RowSweep& s) {
     else if (left > 0) band<1>(s, i0);
 }
 
+namespace {
+inline void quotients8(const float* a, const float* v, __m256d dd, double* q) {
+    const __m256 p = _mm256_mul_ps(_mm256_loadu_ps(a), _mm256_loadu_ps(v));
+    _mm256_storeu_pd(q, _mm256_div_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(p)), dd));
+    _mm256_storeu_pd(q + 4, _mm256_div_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(p, 1)), dd));
+}
+}  // namespace
+
 void quotients_avx2(const float* a, const float* v, float d, std::int64_t count, double* q) {
     const __m256d dd = _mm256_set1_pd(static_cast<double>(d));
     std::int64_t t = 0;
-    for (; t + 8 <= count; t += 8) {
-        const __m256 p = _mm256_mul_ps(_mm256_loadu_ps(a + t), _mm256_loadu_ps(v + t));
-        _mm256_storeu_pd(q + t, _mm256_div_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(p)), dd));
-        _mm256_storeu_pd(q + t + 4, _mm256_div_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(p, 1)), dd));
-    }
+    for (; t + 8 <= count; t += 8) quotients8(a + t, v + t, dd, q + t);
     for (; t < count; ++t) q[t] = static_cast<double>(a[t] * v[t]) / static_cast<double>(d);
+}
+
+double chain_ahead_avx2(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                        std::int64_t next_count, double* next_q) {
+    const __m256d dd = _mm256_set1_pd(static_cast<double>(d));
+    std::int64_t done = 0;
+    std::int64_t t = 0;
+    for (; t + 16 <= count; t += 16) {
+        if (done + 16 <= next_count) {
+            quotients8(a + done, v + done, dd, next_q + done);
+            quotients8(a + done + 8, v + done + 8, dd, next_q + done + 8);
+            done += 16;
+        }
+        x = corrected_chain(x, q + t, 16);
+    }
+    x = corrected_chain(x, q + t, count - t);
+    if (done < next_count) quotients_avx2(a + done, v + done, d, next_count - done, next_q + done);
+    return x;
 }
 
 }  // namespace itersolve::kernels

@@ -116,20 +116,41 @@ void row_sweep_avx512(const RowSweep& s) {
     else if (left > 0) band<1>(s, i0);
 }
 
+namespace {
+inline void quotients16(const float* a, const float* v, __m512d dd, double* q) {
+    const __m512 p = _mm512_mul_ps(_mm512_loadu_ps(a), _mm512_loadu_ps(v));
+    _mm512_storeu_pd(q, _mm512_div_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(p)), dd));
+    _mm512_storeu_pd(q + 8, _mm512_div_pd(_mm512_cvtps_pd(_mm512_extractf32x8_ps(p, 1)), dd));
+}
+}  // namespace
+
 void quotients_avx512(const float* a, const float* v, float d, std::int64_t count, double* q) {
     const __m512d dd = _mm512_set1_pd(static_cast<double>(d));
     std::int64_t t = 0;
-    for (; t + 16 <= count; t += 16) {
-        const __m512 p = _mm512_mul_ps(_mm512_loadu_ps(a + t), _mm512_loadu_ps(v + t));
-        _mm512_storeu_pd(q + t, _mm512_div_pd(_mm512_cvtps_pd(_mm512_castps512_ps256(p)), dd));
-        _mm512_storeu_pd(q + t + 8, _mm512_div_pd(_mm512_cvtps_pd(_mm512_extractf32x8_ps(p, 1)), dd));
-    }
+    for (; t + 16 <= count; t += 16) quotients16(a + t, v + t, dd, q + t);
     for (; t < count; t += 8) {
         const int m = static_cast<int>(std::min<std::int64_t>(8, count - t));
         const __mmask8 k = static_cast<__mmask8>((1u << m) - 1u);
         const __m256 p = _mm256_mul_ps(_mm256_maskz_loadu_ps(k, a + t), _mm256_maskz_loadu_ps(k, v + t));
         _mm512_mask_storeu_pd(q + t, k, _mm512_div_pd(_mm512_cvtps_pd(p), dd));
     }
+}
+
+double chain_ahead_avx512(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                        std::int64_t next_count, double* next_q) {
+    const __m512d dd = _mm512_set1_pd(static_cast<double>(d));
+    std::int64_t done = 0;
+    std::int64_t t = 0;
+    for (; t + 16 <= count; t += 16) {
+        if (done + 16 <= next_count) {
+            quotients16(a + done, v + done, dd, next_q + done);
+            done += 16;
+        }
+        x = corrected_chain(x, q + t, 16);
+    }
+    x = corrected_chain(x, q + t, count - t);
+    if (done < next_count) quotients_avx512(a + done, v + done, d, next_count - done, next_q + done);
+    return x;
 }
 
 }  // namespace itersolve::kernels

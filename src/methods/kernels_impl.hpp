@@ -35,17 +35,32 @@ using RowSweepFn = void (*)(const RowSweep&);
 // depend on the value being corrected.
 using QuotientsFn = void (*)(const float* a, const float* v, float d, std::int64_t count, double* q);
 
+// One row's dependent chain, x = x - q[t] for t = 0..count-1 (see
+// corrected_chain), while the quotients of the next row are formed
+// alongside: next_q[t] = double(a[t] * v[t]) / double(d) for t <
+// next_count.  The quotients do not depend on the chain, so they cost
+// little more than the chain alone.  Returns the chain's final value.
+using ChainAheadFn = double (*)(double x, const double* q, std::int64_t count, const float* a, const float* v,
+                                float d, std::int64_t next_count, double* next_q);
+
 struct KernelSet {
     RowSweepFn row_sweep;
     QuotientsFn quotients;
+    ChainAheadFn chain_ahead;
 };
 
 void row_sweep_portable(const RowSweep& s);
 void quotients_portable(const float* a, const float* v, float d, std::int64_t count, double* q);
+double chain_ahead_portable(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                            std::int64_t next_count, double* next_q);
 void row_sweep_avx2(const RowSweep& s);
 void quotients_avx2(const float* a, const float* v, float d, std::int64_t count, double* q);
+double chain_ahead_avx2(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                        std::int64_t next_count, double* next_q);
 void row_sweep_avx512(const RowSweep& s);
 void quotients_avx512(const float* a, const float* v, float d, std::int64_t count, double* q);
+double chain_ahead_avx512(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                          std::int64_t next_count, double* next_q);
 
 const KernelSet& active_kernels();
 

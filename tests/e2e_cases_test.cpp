@@ -6,9 +6,13 @@
 //   expected.status    its exit status
 //   expected.report    the report file, byte for byte; when absent, the run
 //                      must leave no report file
+// The folders of examples/ are run the same way; there the answers are in
+// answers.txt and the expected report under the report file's own name, so
+// that running an example in its folder rewrites the same bytes.
 // Every case runs as a real process and again in memory through the run's
 // seams; both must give the same bytes.
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -18,11 +22,15 @@
 namespace itersolve::testing {
 namespace {
 
-std::vector<std::string> case_names() {
+// The case folders in `dir`, as full paths.
+std::vector<std::string> case_folders(const std::string& dir) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(ITERSOLVE_CASES_DIR)) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            struct stat st {};
+            const std::string path = dir + "/" + e->d_name;
+            if (e->d_name[0] != '.' && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) names.push_back(path);
+        }
         closedir(d);
     }
     std::sort(names.begin(), names.end());
@@ -38,8 +46,7 @@ struct Case {
     std::optional<std::string> report;
 };
 
-Case load_case(const std::string& name) {
-    const std::string dir = std::string(ITERSOLVE_CASES_DIR) + "/" + name;
+Case load_case(const std::string& dir) {
     Case c;
     DIR* d = opendir(dir.c_str());
     while (dirent* e = readdir(d)) {
@@ -47,13 +54,18 @@ Case load_case(const std::string& name) {
         if (f == "." || f == "..") continue;
         std::string text = read_text_file(dir + "/" + f);
         if (f == "program") c.program = text.substr(0, text.find('\n'));
-        else if (f == "stdin") c.answers = text;
+        else if (f == "stdin" || f == "answers.txt") c.answers = text;
         else if (f == "expected.console") c.console = text;
         else if (f == "expected.status") c.status = std::stoi(text);
         else if (f == "expected.report") c.report = text;
         else c.inputs[f] = text;
     }
     closedir(d);
+    auto report = c.inputs.find(settings_named(c.program).report_file_name);
+    if (!c.report && report != c.inputs.end()) {
+        c.report = report->second;
+        c.inputs.erase(report);
+    }
     return c;
 }
 
@@ -79,12 +91,16 @@ TEST_P(EndToEnd, ReportConsoleAndStatusMatchByteForByte) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(case_names()),
-                         [](const ::testing::TestParamInfo<std::string>& i) {
-                             std::string n = i.param;
-                             std::replace_if(n.begin(), n.end(), [](char ch) { return !std::isalnum(ch); }, '_');
-                             return n;
-                         });
+std::string case_test_name(const ::testing::TestParamInfo<std::string>& i) {
+    std::string n = i.param.substr(i.param.rfind('/') + 1);
+    std::replace_if(n.begin(), n.end(), [](char ch) { return !std::isalnum(ch); }, '_');
+    return n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(case_folders(ITERSOLVE_CASES_DIR)), case_test_name);
+INSTANTIATE_TEST_SUITE_P(Examples, EndToEnd,
+                         ::testing::ValuesIn(case_folders(std::string(ITERSOLVE_SOURCE_DIR) + "/examples")),
+                         case_test_name);
 
 }  // namespace
 }  // namespace itersolve::testing

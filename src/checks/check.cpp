@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "recio/run_stop.hpp"
 
@@ -18,56 +19,107 @@ void require_nonzero_diagonal(const float* A, std::int64_t n) {
 
 // Step 2: the first element of largest magnitude, with its sign.  Step 1 has
 // passed, so the row holds a non-zero element and the scale is never zero.
+// The largest magnitude is found first (sixteen running maxima, so the
+// comparisons do not wait on each other; a NaN never replaces a maximum,
+// as in a single pass), then its first occurrence gives the sign.
 float row_scale(const float* row, std::int64_t n) {
-    float largest = 0.0f, scale = 0.0f;
-    for (std::int64_t j = 0; j < n; ++j) {
-        if (std::fabs(row[j]) > largest) {
-            largest = std::fabs(row[j]);
-            scale = row[j];
+    constexpr int kLanes = 16;
+    float lane_max[kLanes] = {};
+    std::int64_t j = 0;
+    for (; j + kLanes <= n; j += kLanes)
+        for (int l = 0; l < kLanes; ++l) {
+            const float m = std::fabs(row[j + l]);
+            lane_max[l] = m > lane_max[l] ? m : lane_max[l];
         }
-    }
-    return scale;
+    float largest = 0.0f;
+    for (float m : lane_max) largest = m > largest ? m : largest;
+    for (; j < n; ++j) largest = std::fabs(row[j]) > largest ? std::fabs(row[j]) : largest;
+    for (j = 0; j < n; ++j)
+        if (std::fabs(row[j]) == largest) return row[j];
+    return 0.0f;
 }
 
-// Steps 2 and 3.  A pair disagrees at its first column whose scaled
-// difference reaches the threshold; later columns cannot change that, so the
-// comparison of the pair stops there.
+// Steps 2 and 3.  A pair of rows ends the run only if its scaled rows agree
+// in every column, so a pair that disagrees in any one column is settled by
+// that column alone.  The first column of every scaled row is formed up
+// front and compares all pairs in one row-ordered pass; only a pair that
+// agrees there needs its other columns, and only then are those two rows
+// scaled in full into SCALED (each row once).  Every scaled value is the same
+// single-precision quotient the full scaling would store, so the findings
+// are exactly those of comparing every column of every pair.
 void require_no_proportional_rows(RealArray& SCALED, RealArray& ROWDIFF, const float* A, std::int64_t n) {
+    if (n < 2) return;
+    std::vector<float> scale(static_cast<std::size_t>(n)), first(static_cast<std::size_t>(n));
+    std::vector<char> scaled_in_full(static_cast<std::size_t>(n), 0);
     for (std::int64_t i = 0; i < n; ++i) {
-        const float* row = A + i * n;
-        const float scale = row_scale(row, n);
-        float* out = SCALED.data() + i * n;
-        for (std::int64_t j = 0; j < n; ++j) out[j] = row[j] / scale;
+        scale[static_cast<std::size_t>(i)] = row_scale(A + i * n, n);
+        first[static_cast<std::size_t>(i)] = A[i * n] / scale[static_cast<std::size_t>(i)];
     }
-    const float threshold = 1.0e-6f;
-    for (std::int64_t i = 0; i + 1 < n; ++i) {
-        const float* si = SCALED.data() + i * n;
-        for (std::int64_t j = i + 1; j < n; ++j) {
-            const float* sj = SCALED.data() + j * n;
-            bool all_agree = true;
-            for (std::int64_t l = 0; l < n; ++l) {
-                ROWDIFF[l] = si[l] - sj[l];
-                if (std::fabs(ROWDIFF[l]) >= threshold) {
-                    all_agree = false;
-                    break;
-                }
-            }
-            if (all_agree) stop_run("No unique solution.");
+    auto scaled_row = [&](std::int64_t i) {
+        float* out = SCALED.data() + i * n;
+        if (!scaled_in_full[static_cast<std::size_t>(i)]) {
+            const float* row = A + i * n;
+            const float s = scale[static_cast<std::size_t>(i)];
+            for (std::int64_t l = 0; l < n; ++l) out[l] = row[l] / s;
+            scaled_in_full[static_cast<std::size_t>(i)] = 1;
         }
+        return out;
+    };
+    const float threshold = 1.0e-6f;
+    auto agree = [threshold](float a, float b) { return !(std::fabs(a - b) >= threshold); };
+    // The rest of a pair whose first columns agree.
+    auto compare_in_full = [&](std::int64_t i, std::int64_t j) {
+        const float* si = scaled_row(i);
+        const float* sj = scaled_row(j);
+        for (std::int64_t l = 1; l < n; ++l) {
+            ROWDIFF[l] = si[l] - sj[l];
+            if (std::fabs(ROWDIFF[l]) >= threshold) return;
+        }
+        stop_run("No unique solution.");
+    };
+    constexpr int kLanes = 16;
+    for (std::int64_t i = 0; i + 1 < n; ++i) {
+        const float fi = first[static_cast<std::size_t>(i)];
+        const float* fj = first.data();
+        std::int64_t j = i + 1;
+        for (; j + kLanes <= n; j += kLanes) {
+            bool any = false;
+            for (int l = 0; l < kLanes; ++l) any |= agree(fi, fj[j + l]);
+            if (!any) continue;
+            for (int l = 0; l < kLanes; ++l)
+                if (agree(fi, fj[j + l])) compare_in_full(i, j + l);
+        }
+        for (; j < n; ++j)
+            if (agree(fi, fj[j])) compare_in_full(i, j);
     }
 }
 
-// Step 4.
+// Step 4.  Eight rows are summed side by side, each in its own column
+// order, so the additions of one row do not wait on each other's; the rows
+// are then judged in order and the first that fails warns.
 void warn_unless_dominant(RecordWriter& console, const float* A, std::int64_t n) {
-    for (std::int64_t i = 0; i < n; ++i) {
-        const float* row = A + i * n;
-        float off_diagonal = 0.0f;
-        for (std::int64_t j = 0; j < n; ++j)
-            if (j != i) off_diagonal = off_diagonal + std::fabs(row[j]);
-        if (!(std::fabs(row[i]) >= off_diagonal)) {
-            write_free(console, {"Matrix A is not diagonally dominant."});
-            write_free(console, {"Thus solution obtained may be erroneous."});
-            return;
+    constexpr int kRows = 8;
+    for (std::int64_t i0 = 0; i0 < n; i0 += kRows) {
+        const int m = static_cast<int>(std::min<std::int64_t>(kRows, n - i0));
+        float sum[kRows] = {};
+        const float* row[kRows];
+        for (int r = 0; r < kRows; ++r) row[r] = A + (i0 + (r < m ? r : 0)) * n;
+        auto add_columns = [&](std::int64_t c0, std::int64_t c1) {
+            for (std::int64_t j = c0; j < c1; ++j)
+                for (int r = 0; r < kRows; ++r) sum[r] = sum[r] + std::fabs(row[r][j]);
+        };
+        const std::int64_t diag_end = std::min(n, i0 + kRows);
+        add_columns(0, i0);
+        for (std::int64_t j = i0; j < diag_end; ++j)
+            for (int r = 0; r < kRows; ++r)
+                if (j != i0 + r) sum[r] = sum[r] + std::fabs(row[r][j]);
+        add_columns(diag_end, n);
+        for (int r = 0; r < m; ++r) {
+            if (!(std::fabs(row[r][i0 + r]) >= sum[r])) {
+                write_free(console, {"Matrix A is not diagonally dominant."});
+                write_free(console, {"Thus solution obtained may be erroneous."});
+                return;
+            }
         }
     }
 }

@@ -13,6 +13,7 @@
 //    sqrt(73)/12, sqrt(5)/12, likewise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -246,6 +247,41 @@ TEST(Itplot, ScreeningWarningIsShownAndTheRunGoesOn) {
     EXPECT_NE(svg.find("Matrix A is not diagonally dominant."), std::string::npos);
     // Jacobi from zero: (3,3), (-3,-3), (9,9): changes 3, 6, 12.
     expect_close(trace_of(svg, "Jacobi").values, {3, 6, 12});
+}
+
+TEST(Itplot, ChangesThatAreNotNumbersAreDrawnAtTheTopEdge) {
+    // Rows (1,2),(2,1), B = (3,3) diverge: Jacobi's iterates are 1 - (-2)^k
+    // until they overflow, so its changes are 3*2^(k-1), then infinite.
+    // Gauss-Seidel overflows sooner and stops once its change is no longer
+    // a number (the infinity-norm test passes when no component compares).
+    const Drawn d = draw({"Input.dat", "--maxit", "200"}, {{"Input.dat", "2\n1 2\n2 1\n3\n3\n"}});
+    ASSERT_EQ(d.status, 0) << d.err;
+    const std::string& svg = d.files.at("convergence.svg");
+    ASSERT_TRUE(well_formed(svg));
+    const Trace gs = trace_of(svg, "Gauss-Seidel"), jac = trace_of(svg, "Jacobi");
+    ASSERT_EQ(jac.values.size(), 200u);
+    for (int k = 1; k <= 20; ++k) EXPECT_EQ(jac.values[k - 1], 3.0 * std::ldexp(1.0, k - 1)) << k;
+    EXPECT_TRUE(std::isinf(jac.values.back()));
+    ASSERT_LT(gs.values.size(), 200u);
+    EXPECT_FALSE(gs.values.back() > 0 && std::isfinite(gs.values.back())) << gs.values.back();
+    EXPECT_NE(svg.find("Gauss-Seidel: TOL met at iteration " + std::to_string(gs.values.size())), std::string::npos);
+
+    // Every such change has a cross, on the top edge above every number.
+    std::size_t not_numbers = 0;
+    double top = 1e9;
+    for (const Trace* t : {&gs, &jac})
+        for (std::size_t i = 0; i < t->values.size(); ++i) {
+            top = std::min(top, t->y[i]);
+            not_numbers += !(t->values[i] > 0 && std::isfinite(t->values[i]));
+        }
+    for (const Trace* t : {&gs, &jac})
+        for (std::size_t i = 0; i < t->values.size(); ++i)
+            if (!(t->values[i] > 0 && std::isfinite(t->values[i]))) {
+                EXPECT_EQ(t->y[i], top) << t->values[i];
+            }
+    EXPECT_GT(not_numbers, 0u);
+    EXPECT_EQ(tags_named(svg, "path class=\"no-number\"").size(), not_numbers);
+    EXPECT_NE(svg.find("no numeric change (top edge)"), std::string::npos);
 }
 
 TEST(Itplot, OptionsAndInformation) {

@@ -80,7 +80,77 @@ bool check_decimal(std::string_view t, DecimalShape& s) {
 
 }  // namespace
 
+namespace {
+
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case in one pass: a plain decimal with at most 15 significant
+// digits and a small exponent.  Its digits form an integer w below 2^53 and
+// 10^|e| is exact for |e| <= 22, so w * 10^e (or w / 10^-e) is the exact
+// value rounded once to double precision.  Rounding that double to single
+// precision gives the correctly rounded single unless the double lies exactly
+// halfway between two singles (only an inexact double can land there); that
+// case, values outside the normal single range and every other form are left
+// to the general path.  Returns false when it cannot decide.
+bool parse_real_fast(std::string_view t, float& value) {
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    std::uint64_t w = 0;
+    int digits = 0;  // significant digits taken into w
+    int scale = 0;   // power of ten of w's last digit
+    bool any_digit = false;
+    for (; p != end && is_digit(*p); ++p) {
+        any_digit = true;
+        if (digits == 0 && *p == '0') continue;
+        if (++digits > 15) return false;
+        w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    if (p != end && *p == '.') {
+        for (++p; p != end && is_digit(*p); ++p) {
+            any_digit = true;
+            --scale;
+            if (digits == 0 && *p == '0') continue;
+            if (++digits > 15) return false;
+            w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+        }
+    }
+    if (!any_digit) return false;
+    if (p != end) {
+        if (*p != 'e' && *p != 'E' && *p != 'd' && *p != 'D') return false;
+        ++p;
+        bool neg_exp = false;
+        if (p != end && (*p == '+' || *p == '-')) neg_exp = *p++ == '-';
+        if (p == end) return false;
+        int e = 0;
+        for (; p != end; ++p) {
+            if (!is_digit(*p) || e > 1000) return false;
+            e = e * 10 + (*p - '0');
+        }
+        scale += neg_exp ? -e : e;
+    }
+    double d = static_cast<double>(w);
+    if (w != 0) {
+        if (scale < -22 || scale > 22) return false;
+        d = scale < 0 ? d / kExactPow10[-scale] : d * kExactPow10[scale];
+        // Outside the normal single range the halfway test below does not
+        // hold (and overflow must be reported): the general path decides.
+        if (!(d >= 0x1p-126 && d < 0x1p127)) return false;
+        std::uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        if ((bits & 0x1FFFFFFF) == 0x10000000) return false;
+    }
+    const float magnitude = static_cast<float>(d);
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+}  // namespace
+
 ParseStatus parse_real(std::string_view t, float& value) {
+    if (parse_real_fast(t, value)) return ParseStatus::ok;
     // Named special values first.
     {
         std::string_view body = t;

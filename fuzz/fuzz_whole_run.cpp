@@ -11,7 +11,7 @@
 //
 // The run is made twice, with the chosen console pieces and with all answers
 // at once, and both must give the same status, console, diagnostics and
-// files.  Every run must end with status 0 after "End of Program" or status 1
+// files (unless a console write is failed: see below).  Every run must end with status 0 after "End of Program" or status 1
 // after a one-line message; a completed run's report must end with the
 // iteration count and hold 12 + 2N + ITER records when N <= 100.
 //
@@ -116,9 +116,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string answers = sep == std::string::npos ? std::string() : rest.substr(sep + kSeparator.size());
     if (!worth_running(data_file, answers)) return 0;
 
-    const Outcome pieces = run(o, data_file, answers, o.chunk);
     const Outcome whole = run(o, data_file, answers, kChunks[0]);
-    FUZZ_CHECK(pieces == whole);
+    // Prompts reach console output each time the run waits for the console,
+    // so the number of console writes, and with it which one a console
+    // fault fails, depends on how the answers arrive.
+    if (o.fault != 2) FUZZ_CHECK(run(o, data_file, answers, o.chunk) == whole);
 
     FUZZ_CHECK(whole.status == 0 || whole.status == 1);
     if (whole.status == 0) FUZZ_CHECK(whole.message == "End of Program");

@@ -105,6 +105,8 @@ const std::vector<float>& dense_matrix(std::int64_t n) {
     return a;
 }
 
+}  // namespace
+
 // The data file of the dominant system: N, one row of A per line (blanks
 // between values), one value of B per line.
 const std::string& data_text(std::int64_t n) {
@@ -127,6 +129,8 @@ const std::string& data_text(std::int64_t n) {
     }
     return t;
 }
+
+namespace {
 
 // An iteration history of `rows` iterates with values in [-10, 10].
 std::vector<float> history(std::int64_t n, std::int32_t rows) {
@@ -274,6 +278,13 @@ void register_all() {
 }  // namespace itersolve::bench
 
 int main(int argc, char** argv) {
+    // --data-file N: print the data file of the benchmarks' N x N system
+    // (for timing whole runs of the programs on it) and stop.
+    if (argc == 3 && std::string(argv[1]) == "--data-file") {
+        const std::string& text = itersolve::bench::data_text(std::stoll(argv[2]));
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     itersolve::bench::register_all();
     benchmark::RunSpecifiedBenchmarks();

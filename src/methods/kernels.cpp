@@ -94,6 +94,7 @@ const KernelSet& active_kernels() {
 void row_sweep_portable(const RowSweep& s) {
     constexpr int kRows = 4;
     const std::int64_t n = s.n;
+    const bool resume = s.state && s.col_begin > 0;
     for (std::int64_t i0 = s.row_begin; i0 < s.row_end; i0 += kRows) {
         const std::int64_t m = std::min<std::int64_t>(kRows, s.row_end - i0);
         const float* row[kRows];
@@ -103,7 +104,7 @@ void row_sweep_portable(const RowSweep& s) {
             const std::int64_t i = real ? i0 + r : s.row_begin;
             row[r] = s.A + i * n;
             d[r] = real ? static_cast<double>(s.D[i]) : 1.0;
-            x[r] = real ? static_cast<double>(s.B[i] / s.D[i]) : 0.0;
+            x[r] = !real ? 0.0 : resume ? s.state[i - s.row_begin] : static_cast<double>(s.B[i] / s.D[i]);
         }
         auto columns = [&](std::int64_t c0, std::int64_t c1) {
             for (std::int64_t j = c0; j < c1; ++j) {
@@ -114,11 +115,11 @@ void row_sweep_portable(const RowSweep& s) {
                 }
             }
         };
-        // The block of columns that holds these rows' diagonal elements
-        // skips, in each row, its own diagonal column.
-        const std::int64_t diag_begin = std::min(i0, s.col_end);
-        const std::int64_t diag_end = std::min(i0 + kRows, s.col_end);
-        columns(0, diag_begin);
+        // The columns that hold these rows' diagonal elements skip, in each
+        // row, its own diagonal column.
+        const std::int64_t diag_begin = std::clamp(i0, s.col_begin, s.col_end);
+        const std::int64_t diag_end = std::clamp(i0 + kRows, s.col_begin, s.col_end);
+        columns(s.col_begin, diag_begin);
         for (std::int64_t j = diag_begin; j < diag_end; ++j) {
             const float vj = s.v[j];
             for (int r = 0; r < kRows; ++r) {
@@ -128,7 +129,10 @@ void row_sweep_portable(const RowSweep& s) {
             }
         }
         columns(diag_end, s.col_end);
-        for (int r = 0; r < m; ++r) s.out[i0 + r - s.row_begin] = static_cast<float>(x[r]);
+        for (int r = 0; r < m; ++r) {
+            if (s.state) s.state[i0 + r - s.row_begin] = x[r];
+            else s.out[i0 + r - s.row_begin] = static_cast<float>(x[r]);
+        }
     }
 }
 
@@ -137,17 +141,26 @@ void quotients_portable(const float* a, const float* v, float d, std::int64_t co
     for (std::int64_t t = 0; t < count; ++t) q[t] = static_cast<double>(a[t] * v[t]) / dd;
 }
 
-// Sixteen links of the chain, then sixteen of the next row's quotients:
-// the processor works on the quotients while each link waits on the last.
+// Thirty-two links of the chain, then thirty-two of the next row's
+// quotients and a piece of the side sweep: the processor works on those
+// while each link waits on the last.
 double chain_ahead_portable(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                            std::int64_t next_count, double* next_q) {
+                            std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
     std::int64_t done = 0;
     std::int64_t t = 0;
-    for (; t + 16 <= count; t += 16) {
-        const std::int64_t m = std::min<std::int64_t>(16, next_count - done);
-        if (m > 0) quotients_portable(a + done, v + done, d, m, next_q + done);
-        done += std::max<std::int64_t>(m, 0);
-        x = corrected_chain(x, q + t, 16);
+    for (; t + 32 <= count; t += 32) {
+        const std::int64_t m = std::min<std::int64_t>(32, next_count - done);
+        if (m > 0) {
+            quotients_portable(a + done, v + done, d, m, next_q + done);
+            done += m;
+        }
+        if (side && side->col_begin < side_end) {
+            RowSweep piece = *side;
+            piece.col_end = std::min(side_end, side->col_begin + 16);
+            row_sweep_portable(piece);
+            side->col_begin = piece.col_end;
+        }
+        x = corrected_chain(x, q + t, 32);
     }
     x = corrected_chain(x, q + t, count - t);
     if (done < next_count) quotients_portable(a + done, v + done, d, next_count - done, next_q + done);

@@ -67,6 +67,12 @@ inline __m256i first_lanes(int m) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bits + 8 - m));
 }
 
+// The first m of 4 double lanes (m may lie outside 0..4).
+inline __m256i wide_lanes(int m) {
+    alignas(32) static const std::int64_t bits[8] = {-1, -1, -1, -1, 0, 0, 0, 0};
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bits + 4 - std::clamp(m, 0, 4)));
+}
+
 template <int G>
 void band(const RowSweep& s, std::int64_t i0) {
     const std::int64_t n = s.n;
@@ -84,10 +90,14 @@ void band(const RowSweep& s, std::int64_t i0) {
         const __m256 dv = _mm256_blendv_ps(_mm256_set1_ps(1.0f), _mm256_maskload_ps(s.D + g, k), _mm256_castsi256_ps(k));
         const __m256 xv = _mm256_div_ps(_mm256_maskload_ps(s.B + g, k), dv);
         x[u] = {_mm256_cvtps_pd(_mm256_castps256_ps128(xv)), _mm256_cvtps_pd(_mm256_extractf128_ps(xv, 1))};
+        if (s.state && s.col_begin > 0) {
+            const double* st = s.state + (g - s.row_begin);
+            x[u] = {_mm256_maskload_pd(st, wide_lanes(m)), _mm256_maskload_pd(st + 4, wide_lanes(m - 4))};
+        }
         d[u] = {_mm256_cvtps_pd(_mm256_castps256_ps128(dv)), _mm256_cvtps_pd(_mm256_extractf128_ps(dv, 1))};
     }
     const std::int64_t full = s.col_end & ~std::int64_t{7};
-    for (std::int64_t c = 0; c < full; c += 8) {
+    for (std::int64_t c = s.col_begin; c < full; c += 8) {
         const float* vc = s.v + c;
         for (int u = 0; u < G; ++u) {
             __m256 col[8];
@@ -102,7 +112,7 @@ void band(const RowSweep& s, std::int64_t i0) {
             }
         }
     }
-    const int w = static_cast<int>(s.col_end - full);
+    const int w = static_cast<int>(s.col_end - std::max(full, s.col_begin));
     if (w > 0) {
         const __m256i cols = first_lanes(w);
         const float* vc = s.v + full;
@@ -117,6 +127,12 @@ void band(const RowSweep& s, std::int64_t i0) {
         }
     }
     for (int u = 0; u < G; ++u) {
+        if (s.state) {
+            double* st = s.state + (i0 + 8 * u - s.row_begin);
+            _mm256_maskstore_pd(st, wide_lanes(valid[u]), x[u].lo);
+            _mm256_maskstore_pd(st + 4, wide_lanes(valid[u] - 4), x[u].hi);
+            continue;
+        }
         const __m256 xv = _mm256_set_m128(_mm256_cvtpd_ps(x[u].hi), _mm256_cvtpd_ps(x[u].lo));
         _mm256_maskstore_ps(s.out + (i0 + 8 * u - s.row_begin), first_lanes(valid[u]), xv);
     }
@@ -150,17 +166,22 @@ void quotients_avx2(const float* a, const float* v, float d, std::int64_t count,
 }
 
 double chain_ahead_avx2(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                        std::int64_t next_count, double* next_q) {
+                        std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
     const __m256d dd = _mm256_set1_pd(static_cast<double>(d));
     std::int64_t done = 0;
     std::int64_t t = 0;
-    for (; t + 16 <= count; t += 16) {
-        if (done + 16 <= next_count) {
-            quotients8(a + done, v + done, dd, next_q + done);
-            quotients8(a + done + 8, v + done + 8, dd, next_q + done + 8);
-            done += 16;
+    for (; t + 32 <= count; t += 32) {
+        if (done + 32 <= next_count) {
+            for (int h = 0; h < 32; h += 8) quotients8(a + done + h, v + done + h, dd, next_q + done + h);
+            done += 32;
         }
-        x = corrected_chain(x, q + t, 16);
+        if (side && side->col_begin < side_end) {
+            RowSweep piece = *side;
+            piece.col_end = std::min(side_end, side->col_begin + 16);
+            row_sweep_avx2(piece);
+            side->col_begin = piece.col_end;
+        }
+        x = corrected_chain(x, q + t, 32);
     }
     x = corrected_chain(x, q + t, count - t);
     if (done < next_count) quotients_avx2(a + done, v + done, d, next_count - done, next_q + done);

@@ -87,11 +87,12 @@ void band(const RowSweep& s, std::int64_t i0) {
         for (int r = 0; r < 8; ++r) rows[u][r] = s.A + (r < m ? g + r : s.row_begin) * n;
         const __m256 dv = _mm256_mask_blend_ps(valid[u], one, _mm256_maskz_loadu_ps(valid[u], s.D + g));
         const __m256 bv = _mm256_maskz_loadu_ps(valid[u], s.B + g);
-        x[u] = _mm512_cvtps_pd(_mm256_div_ps(bv, dv));
+        x[u] = s.state && s.col_begin > 0 ? _mm512_maskz_loadu_pd(valid[u], s.state + (g - s.row_begin))
+                                          : _mm512_cvtps_pd(_mm256_div_ps(bv, dv));
         d[u] = _mm512_cvtps_pd(dv);
     }
     __m512d q[G][8];
-    for (std::int64_t c = 0; c < s.col_end; c += 8) {
+    for (std::int64_t c = s.col_begin; c < s.col_end; c += 8) {
         const int width = static_cast<int>(std::min<std::int64_t>(8, s.col_end - c));
 #pragma GCC unroll 8
         for (int u = 0; u < G; ++u) tile_quotients(rows[u], c, width, s.v, d[u], c == i0 + 8 * u, q[u]);
@@ -101,7 +102,8 @@ void band(const RowSweep& s, std::int64_t i0) {
         }
     }
     for (int u = 0; u < G; ++u)
-        _mm256_mask_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), valid[u], _mm512_cvtpd_ps(x[u]));
+        if (s.state) _mm512_mask_storeu_pd(s.state + (i0 + 8 * u - s.row_begin), valid[u], x[u]);
+        else _mm256_mask_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), valid[u], _mm512_cvtpd_ps(x[u]));
 }
 
 }  // namespace
@@ -136,17 +138,86 @@ void quotients_avx512(const float* a, const float* v, float d, std::int64_t coun
     }
 }
 
+namespace {
+
+// A row sweep taken one 8 x 8 tile at a time between links of a chain (see
+// chain_ahead): its rows' values live in x, its next column block is c.
+struct SideSweep {
+    static constexpr int kGroups = 4;
+    const float* rows[kGroups][8];
+    __m512d x[kGroups], d[kGroups];
+    __mmask8 valid[kGroups];
+    int groups = 0;
+    int u = 0;  // next group of column block c
+    std::int64_t c = 0;
+
+    explicit SideSweep(const RowSweep& s) {
+        c = s.col_begin;
+        const __m256 one = _mm256_set1_ps(1.0f);
+        groups = static_cast<int>(std::min<std::int64_t>(kGroups, (s.row_end - s.row_begin + 7) / 8));
+        for (int g = 0; g < groups; ++g) {
+            const std::int64_t first = s.row_begin + 8 * g;
+            const std::int64_t m = std::clamp<std::int64_t>(s.row_end - first, 0, 8);
+            valid[g] = static_cast<__mmask8>((1u << m) - 1u);
+            for (int r = 0; r < 8; ++r) rows[g][r] = s.A + (r < m ? first + r : s.row_begin) * s.n;
+            const __m256 dv = _mm256_mask_blend_ps(valid[g], one, _mm256_maskz_loadu_ps(valid[g], s.D + first));
+            d[g] = _mm512_cvtps_pd(dv);
+            x[g] = c > 0 ? _mm512_maskz_loadu_pd(valid[g], s.state + 8 * g)
+                         : _mm512_cvtps_pd(_mm256_div_ps(_mm256_maskz_loadu_ps(valid[g], s.B + first), dv));
+        }
+    }
+    // One tile: group u by the columns c..c+7.
+    void tile(const float* v) {
+        __m512d q[8];
+        tile_quotients(rows[u], c, 8, v, d[u], false, q);
+        __m512d xu = x[u];
+#pragma GCC unroll 8
+        for (int t = 0; t < 8; ++t) xu = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(xu, q[t])));
+        x[u] = xu;
+        if (++u == groups) {
+            u = 0;
+            c += 8;
+        }
+    }
+    void save(RowSweep& s, const float* v) {
+        while (u != 0) tile(v);  // every group up to the same column
+        for (int g = 0; g < groups; ++g) _mm512_mask_storeu_pd(s.state + 8 * g, valid[g], x[g]);
+        s.col_begin = c;
+    }
+};
+
+}  // namespace
+
+// Every 8 links of the chain, one tile of the side sweep; every 32, 32 of
+// the next row's quotients.  Neither waits on the chain, so both fill the
+// cycles in which each link waits on the last.
 double chain_ahead_avx512(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                        std::int64_t next_count, double* next_q) {
+                          std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
     const __m512d dd = _mm512_set1_pd(static_cast<double>(d));
     std::int64_t done = 0;
     std::int64_t t = 0;
-    for (; t + 16 <= count; t += 16) {
-        if (done + 16 <= next_count) {
-            quotients16(a + done, v + done, dd, next_q + done);
-            done += 16;
+    const bool with_side = side && side->col_begin < side_end && side->row_end - side->row_begin <= 32;
+    if (with_side) {
+        SideSweep ss(*side);
+        for (; t + 8 <= count; t += 8) {
+            if ((t & 31) == 0 && done + 32 <= next_count) {
+                quotients16(a + done, v + done, dd, next_q + done);
+                quotients16(a + done + 16, v + done + 16, dd, next_q + done + 16);
+                done += 32;
+            }
+            if (ss.c < side_end) ss.tile(side->v);
+            x = corrected_chain(x, q + t, 8);
         }
-        x = corrected_chain(x, q + t, 16);
+        ss.save(*side, side->v);
+    } else {
+        for (; t + 32 <= count; t += 32) {
+            if (done + 32 <= next_count) {
+                quotients16(a + done, v + done, dd, next_q + done);
+                quotients16(a + done + 16, v + done + 16, dd, next_q + done + 16);
+                done += 32;
+            }
+            x = corrected_chain(x, q + t, 32);
+        }
     }
     x = corrected_chain(x, q + t, count - t);
     if (done < next_count) quotients_avx512(a + done, v + done, d, next_count - done, next_q + done);

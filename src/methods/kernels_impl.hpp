@@ -6,16 +6,21 @@
 
 namespace itersolve::kernels {
 
-// Rows [row_begin, row_end) of one sweep over the columns [0, col_end):
+// Rows [row_begin, row_end) of one sweep over the columns [col_begin,
+// col_end):
 //
-//   x = B(i) / D(i)                                  single precision
-//   x = x - (v(j) * A(i,j)) / D(i)   j < col_end, j != i, ascending
+//   x = B(i) / D(i)                   single precision, when col_begin == 0
+//   x = x - (v(j) * A(i,j)) / D(i)   col_begin <= j < col_end, j != i, ascending
 //
 // each correction rounded as `corrected` does; out[i - row_begin] = x.
 // A is n x n row-major, D holds the diagonal elements.  The diagonal column
-// is skipped only where it falls inside [0, col_end); then row_begin must be
+// is skipped only where it falls inside the columns; then row_begin must be
 // a multiple of 8, so that each group of 8 rows meets its diagonal in one
-// aligned block of 8 columns.
+// aligned block of 8 columns.  col_begin is a multiple of 8.
+//
+// A sweep may be taken in pieces of columns: with `state` set, x starts from
+// state[i - row_begin] (unless col_begin is 0) and ends there, and out is
+// not written; state holds single-precision values widened to double.
 struct RowSweep {
     const float* A;
     std::int64_t n;
@@ -26,6 +31,8 @@ struct RowSweep {
     std::int64_t row_end;
     std::int64_t col_end;
     float* out;
+    std::int64_t col_begin = 0;
+    double* state = nullptr;
 };
 
 using RowSweepFn = void (*)(const RowSweep&);
@@ -40,8 +47,13 @@ using QuotientsFn = void (*)(const float* a, const float* v, float d, std::int64
 // alongside: next_q[t] = double(a[t] * v[t]) / double(d) for t <
 // next_count.  The quotients do not depend on the chain, so they cost
 // little more than the chain alone.  Returns the chain's final value.
+//
+// With `side` set, a piece of a row sweep is advanced alongside as well, 16
+// columns per 32 links, up to side_end: side->col_begin moves on as columns
+// are done (see RowSweep::state).
 using ChainAheadFn = double (*)(double x, const double* q, std::int64_t count, const float* a, const float* v,
-                                float d, std::int64_t next_count, double* next_q);
+                                float d, std::int64_t next_count, double* next_q, RowSweep* side,
+                                std::int64_t side_end);
 
 struct KernelSet {
     RowSweepFn row_sweep;
@@ -52,15 +64,15 @@ struct KernelSet {
 void row_sweep_portable(const RowSweep& s);
 void quotients_portable(const float* a, const float* v, float d, std::int64_t count, double* q);
 double chain_ahead_portable(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                            std::int64_t next_count, double* next_q);
+                            std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end);
 void row_sweep_avx2(const RowSweep& s);
 void quotients_avx2(const float* a, const float* v, float d, std::int64_t count, double* q);
 double chain_ahead_avx2(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                        std::int64_t next_count, double* next_q);
+                        std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end);
 void row_sweep_avx512(const RowSweep& s);
 void quotients_avx512(const float* a, const float* v, float d, std::int64_t count, double* q);
 double chain_ahead_avx512(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
-                          std::int64_t next_count, double* next_q);
+                          std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end);
 
 const KernelSet& active_kernels();
 

@@ -18,6 +18,7 @@
 
 #include "methods/gauss_mtd.hpp"
 #include "methods/jacobi_mtd.hpp"
+#include "methods/kernels.hpp"
 #include "recio/arrays.hpp"
 #include "recio/record_writer.hpp"
 #include "recio/streams.hpp"
@@ -222,14 +223,28 @@ TEST(MethodRoutines, AgreeBitForBitWithThePlainArithmetic) {
 
 // Small systems picked so that one specific deviation from the arithmetic
 // changes the outcome, which random systems would show only by rare chance;
-// and the orders and limits at which the loops run zero times or once.
+// and the orders and limits at which the loops run zero times or once.  They
+// cost little, so they run on every instruction-set path of this processor.
 TEST(MethodRoutines, AgreeOnHandPickedSystemsAndLimits) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const System dominant4 = random_system(Kind::dominant, 4, 7);
-    // Iteration 2 of row 1 is x - p/d with x = p/d rounded to single: the
-    // difference keeps every bit of the double quotient, and multiplying by
-    // a double reciprocal of d instead changes its last single-precision bit.
-    const System quotient_bits{{0x1.d20b5ep+0f, 0x1.c89da2p+0f, 0.0f, 1.0f}, {0x1.c89da2p+0f, 1.0f}};
+    // Rows 21..40 are identity rows with B = 1, so those components are 1
+    // from iteration 1 on.  Each of rows 1..20 holds d on its diagonal and p
+    // in one of columns 21..40 (a different position within a vector block
+    // for each), zeros elsewhere, and B = p: its iteration 2 is x - p/d with
+    // x = p/d rounded to single.  The difference keeps every bit of the
+    // double quotient; multiplying by a double reciprocal of d instead
+    // changes its last single-precision bit.
+    const float qd = 0x1.d20b5ep+0f, qp = 0x1.c89da2p+0f;
+    System quotient_bits;
+    quotient_bits.A.assign(40 * 40, 0.0f);
+    quotient_bits.B.assign(40, 1.0f);
+    for (int i = 0; i < 20; ++i) {
+        quotient_bits.A[static_cast<std::size_t>(i * 40 + i)] = qd;
+        quotient_bits.A[static_cast<std::size_t>(i * 40 + 20 + (i * 7) % 20)] = qp;
+        quotient_bits.B[static_cast<std::size_t>(i)] = qp;
+        quotient_bits.A[static_cast<std::size_t>((20 + i) * 40 + 20 + i)] = 1.0f;
+    }
     // Iteration 1 changes component 1 by 1 and components 2..17 by 2^-12:
     // each square 2^-24 vanishes when added to 1 in single precision, so S
     // is 1 and the root 1 passes a TOL just above 1; summed wider, or
@@ -254,7 +269,7 @@ TEST(MethodRoutines, AgreeOnHandPickedSystemsAndLimits) {
         char CRITERION;
     };
     const Row rows[] = {
-        {"quotient without reciprocal", quotient_bits, 2, 3, 0.0f, '1'},
+        {"quotient without reciprocal", quotient_bits, 40, 3, 0.0f, '1'},
         {"sum in single, DIFFSQ(1) first", sum_order, 17, 3, 0x1.000002p+0f, '2'},
         {"root compared unrounded", root_unrounded, 1, 3, 0.3f, '2'},
         {"norm equal to TOL", norm_equal, 1, 3, 0.75f, '1'},
@@ -268,14 +283,21 @@ TEST(MethodRoutines, AgreeOnHandPickedSystemsAndLimits) {
         {"MAXIT 1, satisfied", dominant4, 4, 1, 1e9f, '2'},
         {"NaN TOL, infinity norm", dominant4, 4, 6, nan, '1'},
     };
-    for (Method method : {Method::gauss_seidel, Method::jacobi})
-        for (const Row& r : rows) {
-            SCOPED_TRACE(::testing::Message() << (method == Method::jacobi ? "Jacobi" : "Gauss-Seidel") << ", "
-                                              << r.what);
-            const Outcome want = reference_run(method, r.sys.A, r.sys.B, r.N, r.TOL, r.MAXIT, r.CRITERION);
-            const Outcome got = routine_run(method, r.sys.A, r.sys.B, r.N, r.TOL, r.MAXIT, r.CRITERION);
-            EXPECT_EQ(first_difference(got, want, r.N), "");
-        }
+    struct RestoreWidestPath {
+        ~RestoreWidestPath() { set_kernel_path(widest_kernel_path()); }
+    } restore;
+    for (KernelPath path : supported_kernel_paths()) {
+        set_kernel_path(path);
+        for (Method method : {Method::gauss_seidel, Method::jacobi})
+            for (const Row& r : rows) {
+                SCOPED_TRACE(::testing::Message() << kernel_path_name(path) << ", "
+                                                  << (method == Method::jacobi ? "Jacobi" : "Gauss-Seidel") << ", "
+                                                  << r.what);
+                const Outcome want = reference_run(method, r.sys.A, r.sys.B, r.N, r.TOL, r.MAXIT, r.CRITERION);
+                const Outcome got = routine_run(method, r.sys.A, r.sys.B, r.N, r.TOL, r.MAXIT, r.CRITERION);
+                EXPECT_EQ(first_difference(got, want, r.N), "");
+            }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "methods/jacobi_mtd.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <vector>
 
 #include "methods/kernels_impl.hpp"
@@ -18,23 +20,29 @@ void jacobi_mtd(MethodServices& io, const float* A, const float* B, std::int32_t
     if (MAXIT < 1) return;
 
     // The rows of a sweep read only XOLD, so they are computed in bands of
-    // rows by the vector kernel and, for large systems, split over threads
-    // at multiples of 32 rows; every row's value is the same whichever part
-    // computes it.
+    // 64 rows by the vector kernel and, for large systems, shared out band
+    // by band among threads: each takes the next band until none is left.
+    // Every row's value is the same whichever thread computes it.
+    constexpr std::int64_t kBand = 64;
     std::vector<float> D(static_cast<std::size_t>(n));
     for (std::int64_t i = 0; i < n; ++i) D[static_cast<std::size_t>(i)] = A[i * n + i];
     const kernels::KernelSet& k = kernels::active_kernels();
-    SweepWorkers workers(sweep_parts_for(n));
-    const std::int64_t parts = workers.size();
-    const std::int64_t bands = (n + 31) / 32;
+    SweepWorkers workers(sweep_threads_for(n));
+    const std::int64_t bands = (n + kBand - 1) / kBand;
+    std::atomic<std::int64_t> next_band{0};
+    float* Xk = X;
+    const std::function<void()> sweep = [&] {
+        for (std::int64_t b = next_band.fetch_add(1, std::memory_order_relaxed); b < bands;
+             b = next_band.fetch_add(1, std::memory_order_relaxed)) {
+            const std::int64_t begin = b * kBand, end = std::min(n, begin + kBand);
+            k.row_sweep({A, n, XOLD.data(), D.data(), B, begin, end, n, Xk + begin});
+        }
+    };
 
     for (std::int32_t it = 1; it <= MAXIT; ++it) {
-        float* Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
-        workers.run([&](int part) {
-            const std::int64_t begin = std::min(n, bands * part / parts * 32);
-            const std::int64_t end = std::min(n, bands * (part + 1) / parts * 32);
-            if (begin < end) k.row_sweep({A, n, XOLD.data(), D.data(), B, begin, end, n, Xk + begin});
-        });
+        Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
+        next_band.store(0, std::memory_order_relaxed);
+        workers.run(sweep);
         for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
         ITER = it;
         if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {

@@ -254,13 +254,15 @@ struct Spawned {
 };
 
 // Starts `program` in `folder` with the given descriptors as its standard
-// input, output and error.
+// input, output and error; -1 leaves that one closed.
 Spawned spawn(const std::string& program, const Folder& folder, int in, int out, int err) {
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, in, 0);
-    posix_spawn_file_actions_adddup2(&fa, out, 1);
-    posix_spawn_file_actions_adddup2(&fa, err, 2);
+    const int fds[] = {in, out, err};
+    for (int target = 0; target < 3; ++target) {
+        if (fds[target] < 0) posix_spawn_file_actions_addclose(&fa, target);
+        else posix_spawn_file_actions_adddup2(&fa, fds[target], target);
+    }
     posix_spawn_file_actions_addchdir_np(&fa, folder.path.c_str());
     const std::string exe = std::string(ITERSOLVE_BIN_DIR) + "/" + program;
     char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
@@ -283,6 +285,42 @@ Spawned run_with_files(const std::string& program, const Folder& folder, const s
     return s;
 }
 
+// Started with standard input, or input and output, closed: the run must not
+// take its answers from the data file nor write its prompts into the report.
+TEST(ProcessFault, StandardStreamsClosedAtStart) {
+    struct Case {
+        const char* name;
+        bool output_closed;
+        std::string console;
+        std::string diagnostics;
+    };
+    const Case cases[] = {
+        {"input closed", false,
+         "Please key in the tolerance required.\n"
+         "console input, line 1: expected a real for TOL, found end of input\n",
+         ""},
+        {"input and output closed", true, "", "console output: cannot write: Bad file descriptor\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        folder.write("Input.dat", kWorkedSystem);
+        const int out = open((folder / ".console").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int err = open((folder / ".diagnostics").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        Spawned s = spawn("succdisp", folder, -1, c.output_closed ? -1 : out, err);
+        close(out);
+        close(err);
+        ASSERT_GT(s.pid, 0);
+        s.wait();
+        EXPECT_FALSE(s.signalled);
+        EXPECT_EQ(s.status, 1);
+        EXPECT_EQ(read_text_file(folder / ".console"), c.console);
+        EXPECT_EQ(read_text_file(folder / ".diagnostics"), c.diagnostics);
+        EXPECT_EQ(read_text_file(folder / "OutputGS2.dat"), "");
+        EXPECT_EQ(read_text_file(folder / "Input.dat"), kWorkedSystem);
+    }
+}
+
 // A report file on a full disk: every record is computed, the write fails,
 // and the run says so in place of "End of Program".
 TEST(ProcessFault, ReportFileOnAFullDisk) {
@@ -300,17 +338,41 @@ TEST(ProcessFault, ReportFileOnAFullDisk) {
     EXPECT_EQ(read_text_file(folder / ".diagnostics"), "");
 }
 
-// A report name that leads into a folder that does not exist cannot be
-// created, whoever runs the program.
-TEST(ProcessFault, ReportPathIntoAMissingFolder) {
-    Folder folder;
-    folder.write("Input.dat", kWorkedSystem);
-    ASSERT_EQ(symlink("no-such-folder/OutputGS2.dat", (folder / "OutputGS2.dat").c_str()), 0);
-    const Spawned s = run_with_files("succdisp", folder, kWorkedAnswers);
-    ASSERT_GT(s.pid, 0);
-    EXPECT_FALSE(s.signalled);
-    EXPECT_EQ(s.status, 1);
-    EXPECT_EQ(read_text_file(folder / ".console"), "Error creating output file.\n");
+// Files that exist by name but cannot be used: a report name that leads into
+// a folder that does not exist cannot be created, whoever runs the program;
+// a data file that is a folder opens but cannot be read, which ends the run
+// at the first value read from it.
+TEST(ProcessFault, FilesThatCannotBeUsed) {
+    const std::string echoes = "Tolerance = 0.001\nMaximum number of iterations = 20\n";
+    struct Case {
+        const char* name;
+        void (*prepare)(const Folder&);
+        std::string console;
+        const char* report;  // null: no report file can be read
+    };
+    const Case cases[] = {
+        {"report path into a missing folder",
+         [](const Folder& f) {
+             f.write("Input.dat", kWorkedSystem);
+             ASSERT_EQ(symlink("no-such-folder/OutputGS2.dat", (f / "OutputGS2.dat").c_str()), 0);
+         },
+         "Error creating output file.\n", nullptr},
+        {"data file that is a folder", [](const Folder& f) { ASSERT_EQ(mkdir((f / "Input.dat").c_str(), 0700), 0); },
+         kPrompts + "Input.dat, line 1: cannot read: Is a directory\n", echoes.c_str()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        c.prepare(folder);
+        const Spawned s = run_with_files("succdisp", folder, kWorkedAnswers);
+        ASSERT_GT(s.pid, 0);
+        EXPECT_FALSE(s.signalled);
+        EXPECT_EQ(s.status, 1);
+        EXPECT_EQ(read_text_file(folder / ".console"), c.console);
+        if (c.report) {
+            EXPECT_EQ(read_text_file(folder / "OutputGS2.dat"), c.report);
+        }
+    }
 }
 
 // Console output is a pipe whose reader goes away after the first prompt.

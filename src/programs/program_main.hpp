@@ -8,6 +8,7 @@
 // error: one line and a hint on standard error, exit status 2.
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -86,7 +87,21 @@ inline bool write_all(int fd, const std::string& text) {
     return true;
 }
 
+// A program started with standard input, output or error closed would hand
+// those descriptor numbers to the files it opens, and then read its answers
+// from the data file or write its prompts into the report.  Each closed one
+// is taken by /dev/null opened for reading: reads meet the end of input and
+// writes fail, as they would on the closed stream.
+inline void hold_standard_descriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // Those below fd are open by now, so the lowest free descriptor is fd.
+        (void)::open("/dev/null", O_RDONLY);
+    }
+}
+
 inline int program_main(const solver_settings& settings, int argc, char** argv) {
+    hold_standard_descriptors();
     // A closed console output must surface as a failed write, not kill the
     // process before the report file is flushed.
     std::signal(SIGPIPE, SIG_IGN);

@@ -228,22 +228,25 @@ TEST(MethodRoutines, AgreeBitForBitWithThePlainArithmetic) {
 TEST(MethodRoutines, AgreeOnHandPickedSystemsAndLimits) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const System dominant4 = random_system(Kind::dominant, 4, 7);
-    // Rows 21..40 are identity rows with B = 1, so those components are 1
-    // from iteration 1 on.  Each of rows 1..20 holds d on its diagonal and p
-    // in one of columns 21..40 (a different position within a vector block
-    // for each), zeros elsewhere, and B = p: its iteration 2 is x - p/d with
-    // x = p/d rounded to single.  The difference keeps every bit of the
-    // double quotient; multiplying by a double reciprocal of d instead
-    // changes its last single-precision bit.
+    // The odd-numbered rows (1-based even) are identity rows with B = 1, so
+    // those components are 1 from iteration 1 on.  Each other row holds d on
+    // its diagonal and p in one column of an identity row, zeros elsewhere,
+    // and B = p: the column next to the diagonal for every second such row,
+    // a distant one for the rest, so both the diagonal block and the other
+    // blocks of a vector sweep meet it.  The row's next value is x - p/d with
+    // x = p/d rounded to single: the difference keeps every bit of the double
+    // quotient, and multiplying by a double reciprocal of d instead changes
+    // its last single-precision bit.
     const float qd = 0x1.d20b5ep+0f, qp = 0x1.c89da2p+0f;
     System quotient_bits;
     quotient_bits.A.assign(40 * 40, 0.0f);
     quotient_bits.B.assign(40, 1.0f);
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 40; i += 2) {
+        const int column = i % 4 == 0 ? i + 1 : ((i * 7 + 13) % 40) | 1;
         quotient_bits.A[static_cast<std::size_t>(i * 40 + i)] = qd;
-        quotient_bits.A[static_cast<std::size_t>(i * 40 + 20 + (i * 7) % 20)] = qp;
+        quotient_bits.A[static_cast<std::size_t>(i * 40 + column)] = qp;
         quotient_bits.B[static_cast<std::size_t>(i)] = qp;
-        quotient_bits.A[static_cast<std::size_t>((20 + i) * 40 + 20 + i)] = 1.0f;
+        quotient_bits.A[static_cast<std::size_t>((i + 1) * 40 + i + 1)] = 1.0f;
     }
     // Iteration 1 changes component 1 by 1 and components 2..17 by 2^-12:
     // each square 2^-24 vanishes when added to 1 in single precision, so S

@@ -201,6 +201,23 @@ TEST(HostileInput, IterationLimitAtThe32BitLimitWithOneUnknown) {
     EXPECT_EQ(run.files.at("OutputGS2.dat"), expected);
 }
 
+// The arrays of a run may not together exceed the machine's memory: the
+// history is sized for MAXIT iterates before the iteration starts, and one
+// that could outgrow the memory is refused then, not killed halfway.  With a
+// capacity of 64 KiB + 64 bytes, B (8 bytes), A (16 bytes) and a history of
+// 8192 iterates (64 KiB) fit, with one more the history does not.
+TEST(HostileInput, HistoryBeyondTheMachinesMemoryIsRefused) {
+    for (const auto& [maxit, fits] : {std::pair{"8192", true}, std::pair{"8199", false}}) {
+        MemoryRunOptions options;
+        options.memory_capacity = (1 << 16) + 64;
+        const ProgramRun run = run_in_memory(settings_named("succdisp"), {{"Input.dat", "2\n4 1\n1 3\n1\n2\n"}},
+                                             std::string("1E-3\n") + maxit + "\n1\n", options);
+        SCOPED_TRACE(maxit);
+        EXPECT_EQ(run.status, fits ? 0 : 1);
+        EXPECT_EQ(run.console.find("Cannot allocate memory.") != std::string::npos, !fits);
+    }
+}
+
 // Counts of values that cannot be expressed, or whose bytes cannot, are
 // refused before the system is asked; negative dimensions count as 0.
 TEST(HostileInput, ArraySizesBeyondAnyMemory) {

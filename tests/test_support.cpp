@@ -105,6 +105,7 @@ ProgramRun run_in_memory(const solver_settings& settings, const std::map<std::st
     MemorySink err(run.diagnostics);
     Memory memory;
     memory.fail_at = options.memory_fail_at;
+    if (options.memory_capacity) memory.capacity = options.memory_capacity;
     RunEnvironment env{in, out, err, fs, memory};
     run.status = static_cast<int>(solver_main(settings, env).status);
     run.files = fs.files;

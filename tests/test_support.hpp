@@ -2,6 +2,7 @@
 // folder, or in memory through solver_main.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@ struct MemoryRunOptions {
     long report_fail_at_write = 0;   // fail the k-th write to the report file
     long console_fail_at_write = 0;  // fail the k-th write to console output
     long memory_fail_at = 0;         // fail the k-th allocation
+    std::uint64_t memory_capacity = 0;  // bytes the arrays may hold at once (0: the machine's memory)
     std::size_t answer_chunk = 1 << 16;
 };
 

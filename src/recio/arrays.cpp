@@ -1,6 +1,8 @@
 #include "recio/arrays.hpp"
 
 #include <cstdlib>
+#include <limits>
+#include <unistd.h>
 #include <sys/mman.h>
 #include <utility>
 
@@ -13,16 +15,30 @@ namespace {
 constexpr std::size_t kMapThreshold = std::size_t{1} << 16;
 }  // namespace
 
+Memory::Memory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGESIZE);
+    capacity = pages > 0 && page > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page)
+                                     : std::numeric_limits<std::uint64_t>::max();
+}
+
 void* Memory::obtain(std::size_t bytes) {
     ++requests_;
     if (fail_at > 0 && requests_ == fail_at) return nullptr;
-    if (bytes < kMapThreshold) return std::calloc(1, bytes ? bytes : 1);
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    return p == MAP_FAILED ? nullptr : p;
+    if (bytes > capacity || in_use_ > capacity - bytes) return nullptr;
+    void* p = nullptr;
+    if (bytes < kMapThreshold) {
+        p = std::calloc(1, bytes ? bytes : 1);
+    } else {
+        p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED) p = nullptr;
+    }
+    if (p) in_use_ += bytes;
+    return p;
 }
 
 void Memory::release(void* p, std::size_t bytes) {
     if (!p) return;
+    in_use_ -= bytes;
     if (bytes < kMapThreshold) std::free(p);
     else ::munmap(p, bytes);
 }

@@ -18,15 +18,24 @@ namespace itersolve {
 
 // The allocation seam.  fail_at = k > 0 makes the k-th request (and only
 // that one) fail, so tests can fail each allocation of a run in turn.
+//
+// The arrays held at one time may not exceed `capacity` bytes, by default the
+// machine's physical memory: an iteration history is only committed as it is
+// filled, so a run that could fill more than the machine holds is refused at
+// the allocation step ("Cannot allocate memory.") instead of being killed by
+// the system halfway through.
 class Memory {
 public:
+    Memory();
     void* obtain(std::size_t bytes);
     void release(void* p, std::size_t bytes);
     long requests() const { return requests_; }
     long fail_at = 0;
+    std::uint64_t capacity;
 
 private:
     long requests_ = 0;
+    std::uint64_t in_use_ = 0;
 };
 
 class RealArray {

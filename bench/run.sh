@@ -94,7 +94,8 @@ if floor_ns:
 for item in sys.argv[2:]:
     program, seconds = item.split("=")
     method, variant = ("gauss", "opt") if program == "succdisp" else ("jacobi", "opt_t2")
-    names = ["read/2000/opt", "echo/2000/opt", "screen/2000/opt", f"{method}/2000/{variant}", "table/2000/opt"]
+    names = ["read/2000/opt", "echo/2000/opt", "screen/2000/opt_dominant", f"{method}/2000/{variant}",
+             "table/2000/opt"]
     if any(n not in wall for n in names):
         continue
     sweeps = extra[names[3]]["corrections"] / (2000 * 1999)

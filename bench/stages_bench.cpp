@@ -7,6 +7,7 @@
 //   echo/N/plain,   echo/N/opt                         A through the value layout
 //   table/N/plain,  table/N/opt                        the iteration table
 //   screen/N/plain, screen/N/opt                       full screening, random dense A
+//   screen/N/opt_dominant                              the same of the iteration stages' A
 //   floor/chain                                        one dependent correction
 //
 // The iteration stages report "corrections" (per run of the routine) so that
@@ -223,8 +224,8 @@ void echo_stage(benchmark::State& state, std::int64_t n, bool plain) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
-void screen_stage(benchmark::State& state, std::int64_t n, bool plain) {
-    const std::vector<float>& A = dense_matrix(n);
+void screen_stage(benchmark::State& state, std::int64_t n, bool plain, bool dominant = false) {
+    const std::vector<float>& A = dominant ? dominant_system(n).A : dense_matrix(n);
     Memory memory;
     NullSink sink;
     RecordWriter console(sink, "console output");
@@ -270,6 +271,8 @@ void register_all() {
         add("table/" + N + "/opt", [n](benchmark::State& s) { table_stage(s, n, false); });
         add("screen/" + N + "/plain", [n](benchmark::State& s) { screen_stage(s, n, true); });
         add("screen/" + N + "/opt", [n](benchmark::State& s) { screen_stage(s, n, false); });
+        // The whole runs' own matrix (dominant, so every row is summed).
+        add("screen/" + N + "/opt_dominant", [n](benchmark::State& s) { screen_stage(s, n, false, true); });
     }
     benchmark::RegisterBenchmark("floor/chain", floor_chain)->Unit(benchmark::kMicrosecond);
 }

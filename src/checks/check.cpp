@@ -43,10 +43,11 @@ float row_scale(const float* row, std::int64_t n) {
 // in every column, so a pair that disagrees in any one column is settled by
 // that column alone.  The first column of every scaled row is formed up
 // front and compares all pairs in one row-ordered pass; only a pair that
-// agrees there needs its other columns, and only then are those two rows
-// scaled in full into SCALED (each row once).  Every scaled value is the same
-// single-precision quotient the full scaling would store, so the findings
-// are exactly those of comparing every column of every pair.
+// agrees there needs its other columns, and only a pair that agrees in its
+// first 16 has its two rows scaled in full into SCALED (each row once).
+// Every scaled value is the same single-precision quotient the full scaling
+// would store, so the findings are exactly those of comparing every column
+// of every pair.
 void require_no_proportional_rows(RealArray& SCALED, RealArray& ROWDIFF, const float* A, std::int64_t n) {
     if (n < 2) return;
     std::vector<float> scale(static_cast<std::size_t>(n)), first(static_cast<std::size_t>(n));
@@ -67,12 +68,24 @@ void require_no_proportional_rows(RealArray& SCALED, RealArray& ROWDIFF, const f
     };
     const float threshold = 1.0e-6f;
     auto agree = [threshold](float a, float b) { return !(std::fabs(a - b) >= threshold); };
-    // The rest of a pair whose first columns agree.
+    // The rest of a pair whose first columns agree.  Its next few columns
+    // are scaled on the spot (most such pairs part there, and scaling their
+    // rows in full would touch every page of SCALED); a pair that still
+    // agrees goes on through the rows scaled in full.
+    constexpr std::int64_t kOnTheSpot = 16;
     auto compare_in_full = [&](std::int64_t i, std::int64_t j) {
-        const float* si = scaled_row(i);
-        const float* sj = scaled_row(j);
-        for (std::int64_t l = 1; l < n; ++l) {
-            ROWDIFF[l] = si[l] - sj[l];
+        const float* ai = A + i * n;
+        const float* aj = A + j * n;
+        const float si = scale[static_cast<std::size_t>(i)], sj = scale[static_cast<std::size_t>(j)];
+        const std::int64_t spot = std::min(n, kOnTheSpot);
+        for (std::int64_t l = 1; l < spot; ++l) {
+            ROWDIFF[l] = ai[l] / si - aj[l] / sj;
+            if (std::fabs(ROWDIFF[l]) >= threshold) return;
+        }
+        const float* full_i = scaled_row(i);
+        const float* full_j = scaled_row(j);
+        for (std::int64_t l = spot; l < n; ++l) {
+            ROWDIFF[l] = full_i[l] - full_j[l];
             if (std::fabs(ROWDIFF[l]) >= threshold) return;
         }
         stop_run("No unique solution.");

@@ -22,13 +22,6 @@ extern char** environ;
 namespace itersolve::testing {
 namespace {
 
-const std::string kPrompts =
-    "Please key in the tolerance required.\n"
-    "Please key in number of iterations required.\n";
-const std::string kDialogue =
-    "\nPlease indicate the iteration stopping criteria.\n"
-    "Key in '1' if Infinity-Norm criteria is desired.\n"
-    "Key in '2' if Euclidean-Norm criteria is desired.\n";
 
 // A value whose three decimals are exact (a quarter, an integer), in the
 // report's 10-column field.

@@ -25,13 +25,6 @@ namespace {
 
 const std::string kWorkedSystem = "2\n4 1\n1 3\n1\n2\n";
 const std::string kWorkedAnswers = "1E-3\n20\n1\n";
-const std::string kPrompts =
-    "Please key in the tolerance required.\n"
-    "Please key in number of iterations required.\n";
-const std::string kDialogue =
-    "\nPlease indicate the iteration stopping criteria.\n"
-    "Key in '1' if Infinity-Norm criteria is desired.\n"
-    "Key in '2' if Euclidean-Norm criteria is desired.\n";
 const std::string kReportFull = "OutputGS2.dat: cannot write: No space left on device";
 
 std::string fixture(const std::string& file) {

@@ -14,13 +14,6 @@
 namespace itersolve::testing {
 namespace {
 
-const std::string kPrompts =
-    "Please key in the tolerance required.\n"
-    "Please key in number of iterations required.\n";
-const std::string kDialogue =
-    "\nPlease indicate the iteration stopping criteria.\n"
-    "Key in '1' if Infinity-Norm criteria is desired.\n"
-    "Key in '2' if Euclidean-Norm criteria is desired.\n";
 const std::string kWarning = "Matrix A is not diagonally dominant.\nThus solution obtained may be erroneous.\n";
 const std::string kAnswers = "1E-3\n20\n1\n";
 const std::string kEchoes = "Tolerance = 0.001\nMaximum number of iterations = 20\n";

@@ -12,6 +12,16 @@
 
 namespace itersolve::testing {
 
+// The Gauss-Seidel programs' first two prompts, and the criterion question
+// (an empty record and three lines) as every program asks it.
+inline const std::string kPrompts =
+    "Please key in the tolerance required.\n"
+    "Please key in number of iterations required.\n";
+inline const std::string kDialogue =
+    "\nPlease indicate the iteration stopping criteria.\n"
+    "Key in '1' if Infinity-Norm criteria is desired.\n"
+    "Key in '2' if Euclidean-Norm criteria is desired.\n";
+
 struct ProgramRun {
     int status = -1;             // exit status, or 128 + signal
     std::string console;         // standard output

@@ -20,9 +20,8 @@ constexpr std::int64_t kBlock = 32;
 void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t N, float TOL, std::int32_t MAXIT,
                char CRITERION, float* X, std::int32_t& ITER) {
     const std::int64_t n = std::max<std::int32_t>(N, 0);
-    RealArray XOLD = allocate_or_stop(io.memory, n);  // zero-filled: the starting vector
-    RealArray DIFF = allocate_or_stop(io.memory, n);
-    RealArray DIFFSQ = allocate_or_stop(io.memory, n);
+    WorkVectors w(io.memory, n);
+    RealArray& XOLD = w.XOLD;  // zero-filled: the starting vector
     // X arrives zero-filled, so rows after the last iterate already hold
     // zeros; clearing it here would only touch pages never otherwise used.
     ITER = 0;
@@ -71,14 +70,10 @@ void gauss_mtd(MethodServices& io, const float* A, const float* B, std::int32_t 
                 for (std::int64_t r = 0; r < next.row_end - e; ++r) partial[r] = static_cast<float>(ahead[r]);
             }
         }
-        for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
-        ITER = it;
-        if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {
-            write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
+        if (iteration_ends(io, w, Xk, n, it, CRITERION, TOL, ITER)) {
             satisfied = true;
             break;
         }
-        std::copy(Xk, Xk + n, XOLD.data());
     }
     if (!satisfied) write_free(io.console, {"Maximum number of iterations is reached before tolerance is satisfied."});
 }

@@ -12,6 +12,7 @@
 // memory is short.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -68,6 +69,31 @@ inline double euclidean_norm_of_change(const float* DIFF, float* DIFFSQ, std::in
 inline bool stopping_test_passed(char criterion, float TOL, const float* DIFF, float* DIFFSQ, std::int64_t n) {
     if (criterion == '1') return TOL > infinity_norm_of_change(DIFF, n);
     return !(euclidean_norm_of_change(DIFF, DIFFSQ, n) >= static_cast<double>(TOL));
+}
+
+// The work vectors of a method routine, obtained on entry in the order
+// XOLD, DIFF, DIFFSQ and released together on return.  XOLD arrives
+// zero-filled: the starting vector.
+struct WorkVectors {
+    RealArray XOLD, DIFF, DIFFSQ;
+    WorkVectors(Memory& memory, std::int64_t n)
+        : XOLD(allocate_or_stop(memory, n)), DIFF(allocate_or_stop(memory, n)), DIFFSQ(allocate_or_stop(memory, n)) {}
+};
+
+// The end of iteration k, the same for both methods: DIFF = XOLD - X(k),
+// ITER = k, then the stopping test.  When it passes, the tolerance record is
+// written and the result is true; otherwise XOLD takes X(k) and the
+// iteration goes on.
+inline bool iteration_ends(MethodServices& io, WorkVectors& w, const float* Xk, std::int64_t n, std::int32_t k,
+                           char CRITERION, float TOL, std::int32_t& ITER) {
+    for (std::int64_t j = 0; j < n; ++j) w.DIFF[j] = w.XOLD[j] - Xk[j];
+    ITER = k;
+    if (stopping_test_passed(CRITERION, TOL, w.DIFF.data(), w.DIFFSQ.data(), n)) {
+        write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
+        return true;
+    }
+    std::copy(Xk, Xk + n, w.XOLD.data());
+    return false;
 }
 
 }  // namespace itersolve

@@ -7,9 +7,8 @@ namespace itersolve {
 void gauss_mtd_plain(MethodServices& io, const float* A, const float* B, std::int32_t N, float TOL,
                      std::int32_t MAXIT, char CRITERION, float* X, std::int32_t& ITER) {
     const std::int64_t n = std::max<std::int32_t>(N, 0);
-    RealArray XOLD = allocate_or_stop(io.memory, n);
-    RealArray DIFF = allocate_or_stop(io.memory, n);
-    RealArray DIFFSQ = allocate_or_stop(io.memory, n);
+    WorkVectors w(io.memory, n);
+    const float* XOLD = w.XOLD.data();
     ITER = 0;
     bool satisfied = false;
     for (std::int32_t k = 1; k <= MAXIT; ++k) {
@@ -22,14 +21,10 @@ void gauss_mtd_plain(MethodServices& io, const float* A, const float* B, std::in
             for (std::int64_t j = i + 1; j < n; ++j) x = corrected(x, Ai[j], XOLD[j], d);
             Xk[i] = x;
         }
-        for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
-        ITER = k;
-        if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {
-            write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
+        if (iteration_ends(io, w, Xk, n, k, CRITERION, TOL, ITER)) {
             satisfied = true;
             break;
         }
-        std::copy(Xk, Xk + n, XOLD.data());
     }
     if (MAXIT >= 1 && !satisfied)
         write_free(io.console, {"Maximum number of iterations is reached before tolerance is satisfied."});
@@ -38,9 +33,8 @@ void gauss_mtd_plain(MethodServices& io, const float* A, const float* B, std::in
 void jacobi_mtd_plain(MethodServices& io, const float* A, const float* B, std::int32_t N, float TOL,
                       std::int32_t MAXIT, char CRITERION, float* X, std::int32_t& ITER) {
     const std::int64_t n = std::max<std::int32_t>(N, 0);
-    RealArray XOLD = allocate_or_stop(io.memory, n);
-    RealArray DIFF = allocate_or_stop(io.memory, n);
-    RealArray DIFFSQ = allocate_or_stop(io.memory, n);
+    WorkVectors w(io.memory, n);
+    const float* XOLD = w.XOLD.data();
     ITER = 0;
     for (std::int32_t k = 1; k <= MAXIT; ++k) {
         float* Xk = X + static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(n);
@@ -52,13 +46,7 @@ void jacobi_mtd_plain(MethodServices& io, const float* A, const float* B, std::i
                 if (j != i) x = corrected(x, XOLD[j], Ai[j], d);
             Xk[i] = x;
         }
-        for (std::int64_t j = 0; j < n; ++j) DIFF[j] = XOLD[j] - Xk[j];
-        ITER = k;
-        if (stopping_test_passed(CRITERION, TOL, DIFF.data(), DIFFSQ.data(), n)) {
-            write_free(io.console, {"Tolerance is satisfied after", ITER, "iterations."});
-            break;
-        }
-        std::copy(Xk, Xk + n, XOLD.data());
+        if (iteration_ends(io, w, Xk, n, k, CRITERION, TOL, ITER)) break;
     }
     if (MAXIT >= 1 && ITER == MAXIT) write_free(io.console, {"Maximum number of iterations is achieved."});
 }

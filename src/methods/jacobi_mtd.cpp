@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <vector>
 
-#include "methods/kernels.hpp"
 #include "methods/kernels_impl.hpp"
 #include "methods/sweep_workers.hpp"
 
@@ -32,35 +30,11 @@ void jacobi_mtd(MethodServices& io, const float* A, const float* B, std::int32_t
     const std::int64_t bands = (n + kBand - 1) / kBand;
     std::atomic<std::int64_t> next_band{0};
     float* Xk = X;
-    // On the AVX-512 path, with more than one sweep to run, A is copied once
-    // into column-ordered panels of 64 rows (see kernels_impl.hpp): a sweep
-    // then reads each column of a band with plain loads instead of
-    // transposing tiles of A in registers.  The copy is made only while it
-    // stays within kPanelBytesMax, so that large systems keep their memory
-    // footprint; they use the row-ordered kernel instead.
-    constexpr std::int64_t kPanelBytesMax = std::int64_t{24} << 20;
-    // The first sweep fills the panels as it goes.
-    std::unique_ptr<float[]> panels;
-    bool panels_filled = false;
-#if defined(__x86_64__) || defined(__i386__)
-    if (kernel_path() == KernelPath::avx512 && MAXIT > 1 &&
-        kernels::panel_floats(n) * std::int64_t{sizeof(float)} <= kPanelBytesMax)
-        panels = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(kernels::panel_floats(n)));
-#endif
-    static_assert(kernels::kPanelRows == kBand);
     const std::function<void()> sweep = [&] {
         for (std::int64_t b = next_band.fetch_add(1, std::memory_order_relaxed); b < bands;
              b = next_band.fetch_add(1, std::memory_order_relaxed)) {
             const std::int64_t begin = b * kBand, end = std::min(n, begin + kBand);
-            const kernels::RowSweep rows{A, n, XOLD.data(), D.data(), B, begin, end, n, Xk + begin};
-#if defined(__x86_64__) || defined(__i386__)
-            if (panels_filled)
-                kernels::panel_sweep_avx512(panels.get(), n, XOLD.data(), D.data(), B, begin, end, Xk + begin);
-            else if (panels)
-                kernels::panel_first_sweep_avx512(rows, panels.get());
-            else
-#endif
-                k.row_sweep(rows);
+            k.row_sweep({A, n, XOLD.data(), D.data(), B, begin, end, n, Xk + begin});
         }
     };
 
@@ -68,7 +42,6 @@ void jacobi_mtd(MethodServices& io, const float* A, const float* B, std::int32_t
         Xk = X + static_cast<std::size_t>(it - 1) * static_cast<std::size_t>(n);
         next_band.store(0, std::memory_order_relaxed);
         workers.run(sweep);
-        panels_filled = panels != nullptr;
         if (iteration_ends(io, w, Xk, n, it, CRITERION, TOL, ITER)) break;
     }
     if (ITER == MAXIT) write_free(io.console, {"Maximum number of iterations is achieved."});

@@ -46,7 +46,7 @@ inline void transpose8(__m256 (&r)[8]) {
 // lane of the row meeting its diagonal column gets +0, which leaves its
 // value unchanged when subtracted.
 inline void tile_quotients(const float* const (&rows)[8], std::int64_t c, int width, const float* v, __m512d d,
-                           bool diagonal, __m512d (&q)[8], float* panel_group = nullptr) {
+                           bool diagonal, __m512d (&q)[8]) {
     __m256 col[8];
     if (width == 8) {
         // Each row is its own stream through A; more streams than the
@@ -60,8 +60,6 @@ inline void tile_quotients(const float* const (&rows)[8], std::int64_t c, int wi
         for (int r = 0; r < 8; ++r) col[r] = _mm256_maskz_loadu_ps(cols, rows[r] + c);
     }
     transpose8(col);
-    if (panel_group)
-        for (int t = 0; t < width; ++t) _mm256_storeu_ps(panel_group + (c + t) * kPanelRows, col[t]);
 #pragma GCC unroll 8
     for (int t = 0; t < 8; ++t) {
         const __m512d p = _mm512_cvtps_pd(_mm256_mul_ps(col[t], _mm256_set1_ps(t < width ? v[c + t] : 0.0f)));
@@ -73,10 +71,8 @@ inline void tile_quotients(const float* const (&rows)[8], std::int64_t c, int wi
 // quotients of all groups come first (independent of the values being
 // corrected), then the G dependent chains advance together, one column at
 // a time: x = round_to_single(x - q), every lane as the scalar correction.
-// With `panel` set (G == 8, a whole band), each transposed tile is also
-// stored there, column-ordered, which builds the band's panel on the way.
 template <int G>
-void band(const RowSweep& s, std::int64_t i0, float* panel = nullptr) {
+void band(const RowSweep& s, std::int64_t i0) {
     const std::int64_t n = s.n;
     const float* rows[G][8];
     __mmask8 valid[G];
@@ -99,8 +95,7 @@ void band(const RowSweep& s, std::int64_t i0, float* panel = nullptr) {
     for (std::int64_t c = s.col_begin; c < s.col_end; c += 8) {
         const int width = static_cast<int>(std::min<std::int64_t>(8, s.col_end - c));
 #pragma GCC unroll 8
-        for (int u = 0; u < G; ++u) tile_quotients(rows[u], c, width, s.v, d[u], c == i0 + 8 * u, q[u],
-                                                    panel ? panel + 8 * u : nullptr);
+        for (int u = 0; u < G; ++u) tile_quotients(rows[u], c, width, s.v, d[u], c == i0 + 8 * u, q[u]);
         for (int t = 0; t < width; ++t) {
 #pragma GCC unroll 8
             for (int u = 0; u < G; ++u) x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q[u][t])));
@@ -121,61 +116,6 @@ void row_sweep_avx512(const RowSweep& s) {
     else if (left > 16) band<4>(s, i0);
     else if (left > 8) band<2>(s, i0);
     else if (left > 0) band<1>(s, i0);
-}
-
-void panel_first_sweep_avx512(const RowSweep& s, float* panels) {
-    band<8>(s, s.row_begin, panels + s.row_begin * s.n);
-}
-
-namespace {
-// One column j of a panel applied to its 8 groups of 8 rows.  Where the
-// column is the diagonal of one of a group's rows, `keep` clears that lane:
-// its quotient is +0, which leaves the value unchanged.
-constexpr std::int64_t kPrefetchColumns = 16;
-template <bool Diagonal>
-inline void panel_column(const float* column, float vj, const __m512d (&d)[8], __m512d (&x)[8],
-                         const __mmask8 (&keep)[8]) {
-    const __m256 vb = _mm256_set1_ps(vj);
-    for (int l = 0; l < 4; ++l)
-        _mm_prefetch(reinterpret_cast<const char*>(column + kPrefetchColumns * kPanelRows + 16 * l), _MM_HINT_T0);
-#pragma GCC unroll 8
-    for (int u = 0; u < 8; ++u) {
-        const __m512d p = _mm512_cvtps_pd(_mm256_mul_ps(_mm256_loadu_ps(column + 8 * u), vb));
-        const __m512d q = Diagonal ? _mm512_maskz_div_pd(keep[u], p, d[u]) : _mm512_div_pd(p, d[u]);
-        x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q)));
-    }
-}
-}  // namespace
-
-void panel_sweep_avx512(const float* panels, std::int64_t n, const float* v, const float* D, const float* B,
-                        std::int64_t row_begin, std::int64_t row_end, float* out) {
-    const float* panel = panels + row_begin * n;
-    __m512d x[8], d[8];
-    __mmask8 valid[8], keep[8];
-    const __m256 one = _mm256_set1_ps(1.0f);
-    for (int u = 0; u < 8; ++u) {
-        const std::int64_t g = row_begin + 8 * u;
-        const std::int64_t m = std::clamp<std::int64_t>(row_end - g, 0, 8);
-        valid[u] = static_cast<__mmask8>((1u << m) - 1u);
-        // Lanes past the last row hold zeros and divide by 1; their results
-        // are never stored.
-        const __m256 dv = _mm256_mask_blend_ps(valid[u], one, _mm256_maskz_loadu_ps(valid[u], D + g));
-        x[u] = _mm512_cvtps_pd(_mm256_div_ps(_mm256_maskz_loadu_ps(valid[u], B + g), dv));
-        d[u] = _mm512_cvtps_pd(dv);
-        keep[u] = 0xFF;
-    }
-    const std::int64_t diag_end = std::min(n, row_begin + kPanelRows);
-    std::int64_t j = 0;
-    for (; j < row_begin; ++j) panel_column<false>(panel + j * kPanelRows, v[j], d, x, keep);
-    for (; j < diag_end; ++j) {
-        const std::int64_t u = (j - row_begin) / 8;
-        keep[u] = static_cast<__mmask8>(~(1u << ((j - row_begin) % 8)));
-        panel_column<true>(panel + j * kPanelRows, v[j], d, x, keep);
-        keep[u] = 0xFF;
-    }
-    for (; j < n; ++j) panel_column<false>(panel + j * kPanelRows, v[j], d, x, keep);
-    for (int u = 0; u < 8; ++u)
-        _mm256_mask_storeu_ps(out + 8 * u, valid[u], _mm512_cvtpd_ps(x[u]));
 }
 
 namespace {

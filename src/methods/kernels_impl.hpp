@@ -74,24 +74,6 @@ void quotients_avx512(const float* a, const float* v, float d, std::int64_t coun
 double chain_ahead_avx512(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
                           std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end);
 
-// Jacobi sweeps over a column-ordered copy of A, for the AVX-512 path.  The
-// copy is kept in panels of kPanelRows rows: panel p holds, column after
-// column, the elements A(i,j) of rows i = kPanelRows*p .. kPanelRows*p + 63
-// (lanes of rows past n hold values that are never used), so that one column
-// of one panel is a single contiguous run and a panel is read front to back
-// as one stream.
-constexpr std::int64_t kPanelRows = 64;
-inline std::int64_t panel_floats(std::int64_t n) { return (n + kPanelRows - 1) / kPanelRows * kPanelRows * n; }
-// The first sweep of a band, as row_sweep with col_begin 0 and no state
-// (row_begin a multiple of kPanelRows, at most kPanelRows rows), which also
-// fills the band's panel from A.
-void panel_first_sweep_avx512(const RowSweep& s, float* panels);
-// Rows [row_begin, row_end) of one Jacobi sweep, as row_sweep with col_begin
-// 0 and no state; row_begin is a multiple of kPanelRows and row_end at most
-// row_begin + kPanelRows.
-void panel_sweep_avx512(const float* panels, std::int64_t n, const float* v, const float* D, const float* B,
-                        std::int64_t row_begin, std::int64_t row_end, float* out);
-
 const KernelSet& active_kernels();
 
 // The dependent chain of one row: x = x - q[t] for t = 0..count-1, each

@@ -146,25 +146,8 @@ void quotients_portable(const float* a, const float* v, float d, std::int64_t co
 // while each link waits on the last.
 double chain_ahead_portable(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
                             std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
-    std::int64_t done = 0;
-    std::int64_t t = 0;
-    for (; t + 32 <= count; t += 32) {
-        const std::int64_t m = std::min<std::int64_t>(32, next_count - done);
-        if (m > 0) {
-            quotients_portable(a + done, v + done, d, m, next_q + done);
-            done += m;
-        }
-        if (side && side->col_begin < side_end) {
-            RowSweep piece = *side;
-            piece.col_end = std::min(side_end, side->col_begin + 16);
-            row_sweep_portable(piece);
-            side->col_begin = piece.col_end;
-        }
-        x = corrected_chain(x, q + t, 32);
-    }
-    x = corrected_chain(x, q + t, count - t);
-    if (done < next_count) quotients_portable(a + done, v + done, d, next_count - done, next_q + done);
-    return x;
+    return chain_ahead_with<quotients_portable, row_sweep_portable>(x, q, count, a, v, d, next_count, next_q, side,
+                                                                   side_end);
 }
 
 }  // namespace kernels

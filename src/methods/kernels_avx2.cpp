@@ -167,25 +167,7 @@ void quotients_avx2(const float* a, const float* v, float d, std::int64_t count,
 
 double chain_ahead_avx2(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
                         std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
-    const __m256d dd = _mm256_set1_pd(static_cast<double>(d));
-    std::int64_t done = 0;
-    std::int64_t t = 0;
-    for (; t + 32 <= count; t += 32) {
-        if (done + 32 <= next_count) {
-            for (int h = 0; h < 32; h += 8) quotients8(a + done + h, v + done + h, dd, next_q + done + h);
-            done += 32;
-        }
-        if (side && side->col_begin < side_end) {
-            RowSweep piece = *side;
-            piece.col_end = std::min(side_end, side->col_begin + 16);
-            row_sweep_avx2(piece);
-            side->col_begin = piece.col_end;
-        }
-        x = corrected_chain(x, q + t, 32);
-    }
-    x = corrected_chain(x, q + t, count - t);
-    if (done < next_count) quotients_avx2(a + done, v + done, d, next_count - done, next_q + done);
-    return x;
+    return chain_ahead_with<quotients_avx2, row_sweep_avx2>(x, q, count, a, v, d, next_count, next_q, side, side_end);
 }
 
 }  // namespace itersolve::kernels

@@ -76,6 +76,12 @@ double chain_ahead_avx512(double x, const double* q, std::int64_t count, const f
 
 const KernelSet& active_kernels();
 
+// The helpers below are compiled into each kernel file with that file's
+// instruction set.  They have internal linkage so that each file keeps its
+// own copy: a shared inline copy could be taken by the linker from the
+// AVX-512 file and then run on a processor without AVX-512.
+namespace {
+
 // The dependent chain of one row: x = x - q[t] for t = 0..count-1, each
 // difference taken in double precision and rounded to single precision
 // before the next.  x holds a single-precision value.
@@ -83,5 +89,34 @@ inline double corrected_chain(double x, const double* q, std::int64_t count) {
     for (std::int64_t t = 0; t < count; ++t) x = static_cast<double>(static_cast<float>(x - q[t]));
     return x;
 }
+
+// chain_ahead (see ChainAheadFn) over one path's quotient and row-sweep
+// kernels: per 32 links of the chain, the next row's next 32 quotients and
+// 16 columns of the side sweep, then the rest of the quotients after the
+// chain.
+template <QuotientsFn Quotients, RowSweepFn Sweep>
+double chain_ahead_with(double x, const double* q, std::int64_t count, const float* a, const float* v, float d,
+                        std::int64_t next_count, double* next_q, RowSweep* side, std::int64_t side_end) {
+    std::int64_t done = 0;
+    std::int64_t t = 0;
+    for (; t + 32 <= count; t += 32) {
+        if (done + 32 <= next_count) {
+            Quotients(a + done, v + done, d, 32, next_q + done);
+            done += 32;
+        }
+        if (side && side->col_begin < side_end) {
+            RowSweep piece = *side;
+            piece.col_end = side->col_begin + 16 < side_end ? side->col_begin + 16 : side_end;
+            Sweep(piece);
+            side->col_begin = piece.col_end;
+        }
+        x = corrected_chain(x, q + t, 32);
+    }
+    x = corrected_chain(x, q + t, count - t);
+    if (done < next_count) Quotients(a + done, v + done, d, next_count - done, next_q + done);
+    return x;
+}
+
+}  // namespace
 
 }  // namespace itersolve::kernels

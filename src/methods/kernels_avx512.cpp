@@ -106,10 +106,88 @@ void band(const RowSweep& s, std::int64_t i0) {
         else _mm256_mask_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), valid[u], _mm512_cvtpd_ps(x[u]));
 }
 
+// The quotients of one whole 8 x 8 tile: the 8 rows starting at `a` (row
+// stride n) by 8 columns, as tile_quotients computes them, stored to q
+// column by column (q + 8t holds column t's 8 lanes).  kDiagonal: the tile
+// is the group's own diagonal block.
+template <bool kDiagonal>
+inline void whole_tile_quotients(const float* a, std::int64_t n, const float* v, __m512d d, bool prefetch,
+                                 double* q) {
+    __m256 col[8];
+    if (prefetch)
+        for (int k = 0; k < 8; ++k) _mm_prefetch(reinterpret_cast<const char*>(a + k * n + 32), _MM_HINT_T0);
+    for (int k = 0; k < 8; ++k) col[k] = _mm256_loadu_ps(a + k * n);
+    transpose8(col);
+    for (int t = 0; t < 8; ++t) {
+        const __m512d p = _mm512_cvtps_pd(_mm256_mul_ps(col[t], _mm256_set1_ps(v[t])));
+        _mm512_store_pd(q + 8 * t, kDiagonal ? _mm512_maskz_div_pd(static_cast<__mmask8>(~(1u << t)), p, d)
+                                             : _mm512_div_pd(p, d));
+    }
+}
+
+// The last, partial block of columns c.. of a band of G whole groups.
+template <int G>
+inline void finish_band(const RowSweep& s, std::int64_t i0, std::int64_t c, const __m512d (&d)[G],
+                        __m512d (&x)[G]) {
+    if (c >= s.col_end) return;
+    const int width = static_cast<int>(s.col_end - c);
+    const float* rows[8];
+    for (int u = 0; u < G; ++u) {
+        for (int k = 0; k < 8; ++k) rows[k] = s.A + (i0 + 8 * u + k) * s.n;
+        __m512d q[8];
+        tile_quotients(rows, c, width, s.v, d[u], c == i0 + 8 * u, q);
+        for (int t = 0; t < width; ++t) x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q[t])));
+    }
+}
+
+// band<8> for its common case: 64 real rows, the columns in whole blocks of
+// 8 but for a last, partial block, and no state carried in.
+//
+// Software-pipelined: while group u's quotients of the next block of
+// columns are formed, the eight chains take their correction for column u
+// of the current block.  A chain's step (subtract, round, widen) has a long
+// latency; spread between independent quotient work, the steps never hold
+// the processor up, where a block's 64 steps taken together would.
+void whole_band(const RowSweep& s, std::int64_t i0) {
+    constexpr int G = 8;
+    const std::int64_t n = s.n;
+    __m512d x[G], d[G];
+    for (int u = 0; u < G; ++u) {
+        const __m256 dv = _mm256_loadu_ps(s.D + i0 + 8 * u);
+        x[u] = _mm512_cvtps_pd(_mm256_div_ps(_mm256_loadu_ps(s.B + i0 + 8 * u), dv));
+        d[u] = _mm512_cvtps_pd(dv);
+    }
+    const float* a = s.A + i0 * n;
+    // Group u's tile quotients of the block at column c go to q[b][u], b
+    // alternating from block to block.
+    alignas(64) double q[2][G][64];
+    const auto quotients = [&](std::int64_t c, int u, double* out) {
+        const bool prefetch = (c & 15) == 0;
+        if (c == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + c, n, s.v + c, d[u], prefetch, out);
+        else whole_tile_quotients<false>(a + 8 * u * n + c, n, s.v + c, d[u], prefetch, out);
+    };
+    const std::int64_t whole_end = s.col_end / 8 * 8;
+    std::int64_t c = 0;
+    if (whole_end > 0)
+        for (int u = 0; u < G; ++u) quotients(0, u, q[0][u]);
+    for (int b = 0; c < whole_end; c += 8, b ^= 1) {
+        const bool more = c + 8 < whole_end;
+        for (int u = 0; u < G; ++u) {
+            if (more) quotients(c + 8, u, q[b ^ 1][u]);
+            for (int w = 0; w < G; ++w)
+                x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(q[b][w] + 8 * u))));
+        }
+    }
+    finish_band(s, i0, c, d, x);
+    for (int u = 0; u < G; ++u) _mm256_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), _mm512_cvtpd_ps(x[u]));
+}
+
 }  // namespace
 
 void row_sweep_avx512(const RowSweep& s) {
     std::int64_t i0 = s.row_begin;
+    if (!s.state && s.col_begin == 0)
+        for (; i0 + 64 <= s.row_end; i0 += 64) whole_band(s, i0);
     for (; i0 + 64 <= s.row_end; i0 += 64) band<8>(s, i0);
     const std::int64_t left = s.row_end - i0;
     if (left > 32) band<8>(s, i0);

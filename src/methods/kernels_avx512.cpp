@@ -148,37 +148,48 @@ inline void finish_band(const RowSweep& s, std::int64_t i0, std::int64_t c, cons
 // of the current block.  A chain's step (subtract, round, widen) has a long
 // latency; spread between independent quotient work, the steps never hold
 // the processor up, where a block's 64 steps taken together would.
-void whole_band(const RowSweep& s, std::int64_t i0) {
+// The whole blocks of columns [0, whole_end) of a band of 8 whole groups
+// from row i0, from the values x.
+void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64_t i0, std::int64_t whole_end,
+                      const __m512d* d, __m512d* xs) {
     constexpr int G = 8;
-    const std::int64_t n = s.n;
-    __m512d x[G], d[G];
-    for (int u = 0; u < G; ++u) {
-        const __m256 dv = _mm256_loadu_ps(s.D + i0 + 8 * u);
-        x[u] = _mm512_cvtps_pd(_mm256_div_ps(_mm256_loadu_ps(s.B + i0 + 8 * u), dv));
-        d[u] = _mm512_cvtps_pd(dv);
-    }
-    const float* a = s.A + i0 * n;
+    __m512d x[G];
+    for (int u = 0; u < G; ++u) x[u] = xs[u];
+    const float* const a = A + i0 * n;
     // Group u's tile quotients of the block at column c go to q[b][u], b
     // alternating from block to block.
     alignas(64) double q[2][G][64];
     const auto quotients = [&](std::int64_t c, int u, double* out) {
         const bool prefetch = (c & 15) == 0;
-        if (c == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + c, n, s.v + c, d[u], prefetch, out);
-        else whole_tile_quotients<false>(a + 8 * u * n + c, n, s.v + c, d[u], prefetch, out);
+        if (c == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
+        else whole_tile_quotients<false>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
     };
-    const std::int64_t whole_end = s.col_end / 8 * 8;
-    std::int64_t c = 0;
     if (whole_end > 0)
         for (int u = 0; u < G; ++u) quotients(0, u, q[0][u]);
-    for (int b = 0; c < whole_end; c += 8, b ^= 1) {
+    int b = 0;
+    for (std::int64_t c = 0; c < whole_end; c += 8) {
         const bool more = c + 8 < whole_end;
         for (int u = 0; u < G; ++u) {
             if (more) quotients(c + 8, u, q[b ^ 1][u]);
             for (int w = 0; w < G; ++w)
                 x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(q[b][w] + 8 * u))));
         }
+        b ^= 1;
     }
-    finish_band(s, i0, c, d, x);
+    for (int u = 0; u < G; ++u) xs[u] = x[u];
+}
+
+void whole_band(const RowSweep& s, std::int64_t i0) {
+    constexpr int G = 8;
+    __m512d x[G], d[G];
+    for (int u = 0; u < G; ++u) {
+        const __m256 dv = _mm256_loadu_ps(s.D + i0 + 8 * u);
+        x[u] = _mm512_cvtps_pd(_mm256_div_ps(_mm256_loadu_ps(s.B + i0 + 8 * u), dv));
+        d[u] = _mm512_cvtps_pd(dv);
+    }
+    const std::int64_t whole_end = s.col_end / 8 * 8;
+    pipelined_blocks(s.A, s.n, s.v, i0, whole_end, d, x);
+    finish_band(s, i0, whole_end, d, x);
     for (int u = 0; u < G; ++u) _mm256_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), _mm512_cvtpd_ps(x[u]));
 }
 

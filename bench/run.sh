@@ -9,9 +9,10 @@
 #   bash bench/run.sh [build-folder]      (default: build-bench)
 #   REPETITIONS=5 FILTER='jacobi|gauss' bash bench/run.sh
 #
-# Times are medians over the repetitions, on the wall clock; the single-
-# threaded stages are compared on processor time as well.  Run it on an
-# otherwise idle machine.
+# Times are medians over the repetitions, which run interleaved in random
+# order so that a slow spell of the machine falls on all stages alike, on the
+# wall clock; the single-threaded stages run on one processor and are
+# compared on processor time as well.  Run it on an otherwise idle machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -24,8 +25,8 @@ cmake --build "$build" -j2 --target itersolve_bench succdisp simdisp >/dev/null
 json=$(mktemp)
 trap 'rm -rf "$json" "${work:-}"' EXIT
 "$build/bench/itersolve_bench" --benchmark_filter="$filter" --benchmark_repetitions="$reps" \
-  --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$json" \
-  --benchmark_out_format=json >/dev/null 2>&1
+  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
+  --benchmark_format=json --benchmark_out="$json" --benchmark_out_format=json >/dev/null 2>&1
 
 # Whole runs: the programs on the benchmarks' 2000 x 2000 system.
 work=$(mktemp -d)

@@ -12,11 +12,19 @@
 //
 // The iteration stages report "corrections" (per run of the routine) so that
 // the table can give the time of one correction; the I/O stages report bytes.
+//
+// Every single-threaded benchmark runs on one processor, the first the
+// process may use: the processors of a machine need not run at the same
+// clock, and a plain loop timed on one and the optimised one on another
+// would compare the processors as much as the code.  The two-thread Jacobi
+// sweeps get the whole set back while they run.
 #include <benchmark/benchmark.h>
+#include <sched.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -145,6 +153,32 @@ std::vector<float> history(std::int64_t n, std::int32_t rows) {
 std::int32_t sweeps_for(std::int64_t n) { return n <= 100 ? 200 : n <= 500 ? 20 : 5; }
 std::int32_t table_rows_for(std::int64_t n) { return n <= 100 ? 500 : n <= 500 ? 100 : 50; }
 
+// The processors the process was started with, and the first of them.
+cpu_set_t all_cpus, first_cpu;
+bool pinned = false;
+
+void pin_to_first_cpu() {
+    if (sched_getaffinity(0, sizeof all_cpus, &all_cpus) != 0 || CPU_COUNT(&all_cpus) < 2) return;
+    CPU_ZERO(&first_cpu);
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &all_cpus)) {
+            CPU_SET(c, &first_cpu);
+            break;
+        }
+    pinned = sched_setaffinity(0, sizeof first_cpu, &first_cpu) == 0;
+}
+
+// Widens the calling thread to every processor for the life of the object
+// (threads it starts inherit that), then pins it again.
+struct AllCpus {
+    AllCpus() {
+        if (pinned) sched_setaffinity(0, sizeof all_cpus, &all_cpus);
+    }
+    ~AllCpus() {
+        if (pinned) sched_setaffinity(0, sizeof first_cpu, &first_cpu);
+    }
+};
+
 void run_method(benchmark::State& state, MethodRoutine routine, std::int64_t n, int threads) {
     const System& s = dominant_system(n);
     const std::int32_t MAXIT = sweeps_for(n);
@@ -154,6 +188,8 @@ void run_method(benchmark::State& state, MethodRoutine routine, std::int64_t n, 
     RealArray X = allocate_or_stop(memory, MAXIT, n);
     MethodServices io{console, memory};
     set_thread_limit(threads);
+    std::optional<AllCpus> widened;
+    if (threads > 1) widened.emplace();
     for (auto _ : state) {
         std::int32_t ITER = 0;
         routine(io, s.A.data(), s.B.data(), static_cast<std::int32_t>(n), 0.0f, MAXIT, '1', X.data(), ITER);
@@ -289,6 +325,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     benchmark::Initialize(&argc, argv);
+    itersolve::bench::pin_to_first_cpu();
     itersolve::bench::register_all();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

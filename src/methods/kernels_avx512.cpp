@@ -7,7 +7,9 @@
 // products are widened to double precision and divided by the rows' diagonal
 // elements, then subtracted from the rows' values and rounded back to single
 // precision, lane by lane exactly as one row's scalar correction would be.
-// The eight groups' chains are independent, which hides the latency of each.
+// The eight groups' chains are independent, which hides the latency of each;
+// in a whole band the next block's quotients are formed between the chains'
+// steps of the current block (see pipelined_blocks).
 #include <immintrin.h>
 
 // The compiler's own conversion intrinsics start from a deliberately
@@ -140,16 +142,16 @@ inline void finish_band(const RowSweep& s, std::int64_t i0, std::int64_t c, cons
     }
 }
 
-// band<8> for its common case: 64 real rows, the columns in whole blocks of
-// 8 but for a last, partial block, and no state carried in.
+// The whole blocks of columns [0, whole_end) of a band of 8 whole groups of
+// rows from row i0, advancing the groups' values xs.
 //
 // Software-pipelined: while group u's quotients of the next block of
 // columns are formed, the eight chains take their correction for column u
 // of the current block.  A chain's step (subtract, round, widen) has a long
 // latency; spread between independent quotient work, the steps never hold
-// the processor up, where a block's 64 steps taken together would.
-// The whole blocks of columns [0, whole_end) of a band of 8 whole groups
-// from row i0, from the values x.
+// the processor up, where a block's 64 steps taken together would.  (Kept
+// apart from whole_band, over plain arguments, the loop keeps its pointers
+// in registers.)
 void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64_t i0, std::int64_t whole_end,
                       const __m512d* d, __m512d* xs) {
     constexpr int G = 8;
@@ -179,6 +181,8 @@ void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64
     for (int u = 0; u < G; ++u) xs[u] = x[u];
 }
 
+// band<8> for its common case: 64 real rows, the columns in whole blocks of
+// 8 but for a last, partial block, and no state carried in.
 void whole_band(const RowSweep& s, std::int64_t i0) {
     constexpr int G = 8;
     __m512d x[G], d[G];

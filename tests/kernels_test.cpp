@@ -91,7 +91,7 @@ struct PathGuard {
 
 TEST(Kernels, EveryPathAgreesBitForBitWithThePlainMethods) {
     PathGuard guard;
-    const std::int32_t orders[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 64, 65, 100, 101, 257};
+    const std::int32_t orders[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 64, 65, 100, 101, 256, 257};
     const struct {
         Kind kind;
         float TOL;

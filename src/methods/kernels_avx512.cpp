@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+
 #include "methods/kernels_impl.hpp"
 
 namespace itersolve::kernels {
@@ -127,54 +128,61 @@ inline void whole_tile_quotients(const float* a, std::int64_t n, const float* v,
     }
 }
 
-// The last, partial block of columns c.. of a band of G whole groups.
+// The columns c.. past the pipelined blocks of a band of G whole groups.
 template <int G>
 inline void finish_band(const RowSweep& s, std::int64_t i0, std::int64_t c, const __m512d (&d)[G],
                         __m512d (&x)[G]) {
-    if (c >= s.col_end) return;
-    const int width = static_cast<int>(s.col_end - c);
-    const float* rows[8];
-    for (int u = 0; u < G; ++u) {
-        for (int k = 0; k < 8; ++k) rows[k] = s.A + (i0 + 8 * u + k) * s.n;
-        __m512d q[8];
-        tile_quotients(rows, c, width, s.v, d[u], c == i0 + 8 * u, q);
-        for (int t = 0; t < width; ++t) x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q[t])));
+    for (; c < s.col_end; c += 8) {
+        const int width = static_cast<int>(std::min<std::int64_t>(8, s.col_end - c));
+        const float* rows[8];
+        for (int u = 0; u < G; ++u) {
+            for (int k = 0; k < 8; ++k) rows[k] = s.A + (i0 + 8 * u + k) * s.n;
+            __m512d q[8];
+            tile_quotients(rows, c, width, s.v, d[u], c == i0 + 8 * u, q);
+            for (int t = 0; t < width; ++t) x[u] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[u], q[t])));
+        }
     }
 }
 
-// The whole blocks of columns [0, whole_end) of a band of 8 whole groups of
-// rows from row i0, advancing the groups' values xs.
+// The whole blocks of W columns [0, whole_end) of a band of 8 whole groups
+// of rows from row i0, advancing the groups' values xs.
 //
 // Software-pipelined: while group u's quotients of the next block of
-// columns are formed, the eight chains take their correction for column u
-// of the current block.  A chain's step (subtract, round, widen) has a long
-// latency; spread between independent quotient work, the steps never hold
-// the processor up, where a block's 64 steps taken together would.  (Kept
-// apart from whole_band, over plain arguments, the loop keeps its pointers
-// in registers.)
+// columns are formed, the eight chains take their steps for the block's
+// columns u W/8 to (u + 1) W/8 - 1.  A chain's step (subtract, round,
+// widen) has a long latency; spread between independent quotient work, the
+// steps never hold the processor up, where a block's steps taken all
+// together would.  (Kept apart from whole_band, over plain arguments, the
+// loop keeps its pointers in registers.)
+template <int W>
 void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64_t i0, std::int64_t whole_end,
                       const __m512d* d, __m512d* xs) {
     constexpr int G = 8;
+    constexpr int kSteps = W / G;  // chain steps per group's quotients
     __m512d x[G];
     for (int u = 0; u < G; ++u) x[u] = xs[u];
     const float* const a = A + i0 * n;
     // Group u's tile quotients of the block at column c go to q[b][u], b
     // alternating from block to block.
-    alignas(64) double q[2][G][64];
+    alignas(64) double q[2][G][8 * W];
     const auto quotients = [&](std::int64_t c, int u, double* out) {
-        const bool prefetch = (c & 15) == 0;
-        if (c == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
-        else whole_tile_quotients<false>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
+        for (int h = 0; h < W; h += 8) {
+            const std::int64_t ch = c + h;
+            const bool prefetch = (ch & 15) == 0;
+            if (ch == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + ch, n, v + ch, d[u], prefetch, out + 8 * h);
+            else whole_tile_quotients<false>(a + 8 * u * n + ch, n, v + ch, d[u], prefetch, out + 8 * h);
+        }
     };
     if (whole_end > 0)
         for (int u = 0; u < G; ++u) quotients(0, u, q[0][u]);
     int b = 0;
-    for (std::int64_t c = 0; c < whole_end; c += 8) {
-        const bool more = c + 8 < whole_end;
+    for (std::int64_t c = 0; c < whole_end; c += W) {
+        const bool more = c + W < whole_end;
         for (int u = 0; u < G; ++u) {
-            if (more) quotients(c + 8, u, q[b ^ 1][u]);
-            for (int w = 0; w < G; ++w)
-                x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(q[b][w] + 8 * u))));
+            if (more) quotients(c + W, u, q[b ^ 1][u]);
+            for (int t = kSteps * u; t < kSteps * (u + 1); ++t)
+                for (int w = 0; w < G; ++w)
+                    x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(q[b][w] + 8 * t))));
         }
         b ^= 1;
     }
@@ -191,8 +199,18 @@ void whole_band(const RowSweep& s, std::int64_t i0) {
         x[u] = _mm512_cvtps_pd(_mm256_div_ps(_mm256_loadu_ps(s.B + i0 + 8 * u), dv));
         d[u] = _mm512_cvtps_pd(dv);
     }
-    const std::int64_t whole_end = s.col_end / 8 * 8;
-    pipelined_blocks(s.A, s.n, s.v, i0, whole_end, d, x);
+    // With a row stride of a multiple of 1 KiB the band's 64 rows fall on at
+    // most 4 sets of the first-level cache, too few ways for them all, and a
+    // line would be gone before its second block of 8 columns is read: then
+    // blocks of 16 columns take each line whole.
+    std::int64_t whole_end;
+    if (s.n % 256 == 0) {
+        whole_end = s.col_end / 16 * 16;
+        pipelined_blocks<16>(s.A, s.n, s.v, i0, whole_end, d, x);
+    } else {
+        whole_end = s.col_end / 8 * 8;
+        pipelined_blocks<8>(s.A, s.n, s.v, i0, whole_end, d, x);
+    }
     finish_band(s, i0, whole_end, d, x);
     for (int u = 0; u < G; ++u) _mm256_storeu_ps(s.out + (i0 + 8 * u - s.row_begin), _mm512_cvtpd_ps(x[u]));
 }

@@ -19,7 +19,6 @@
 
 #include <algorithm>
 
-
 #include "methods/kernels_impl.hpp"
 
 namespace itersolve::kernels {
@@ -155,26 +154,32 @@ inline void finish_band(const RowSweep& s, std::int64_t i0, std::int64_t c, cons
 // together would.  (Kept apart from whole_band, over plain arguments, the
 // loop keeps its pointers in registers.)
 template <int W>
+    requires(W == 8 || W == 16)
 void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64_t i0, std::int64_t whole_end,
                       const __m512d* d, __m512d* xs) {
     constexpr int G = 8;
-    constexpr int kSteps = W / G;  // chain steps per group's quotients
     __m512d x[G];
     for (int u = 0; u < G; ++u) x[u] = xs[u];
     const float* const a = A + i0 * n;
     // Group u's tile quotients of the block at column c go to q[b][u], b
     // alternating from block to block.
     alignas(64) double q[2][G][8 * W];
+    // Rows' next lines are asked for every other block of 8 columns; in
+    // blocks of 16, by both halves (measured: the second request is not
+    // wasted when the rows crowd the cache's sets).
+    const auto tile = [&](std::int64_t c, int u, bool prefetch, double* out) {
+        if (c == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
+        else whole_tile_quotients<false>(a + 8 * u * n + c, n, v + c, d[u], prefetch, out);
+    };
     const auto quotients = [&](std::int64_t c, int u, double* out) {
-        // Every other block of 8 columns; in blocks of 16, both halves ask
-        // (measured: the second request is not wasted when the rows crowd
-        // the cache's sets).
         const bool prefetch = (c & 15) == 0;
-        for (int h = 0; h < W; h += 8) {
-            const std::int64_t ch = c + h;
-            if (ch == i0 + 8 * u) whole_tile_quotients<true>(a + 8 * u * n + ch, n, v + ch, d[u], prefetch, out + 8 * h);
-            else whole_tile_quotients<false>(a + 8 * u * n + ch, n, v + ch, d[u], prefetch, out + 8 * h);
-        }
+        tile(c, u, prefetch, out);
+        if constexpr (W == 16) tile(c + 8, u, prefetch, out + 64);
+    };
+    // Column t of the current block for every chain.
+    const auto step = [&](const double* block, int t) {
+        for (int w = 0; w < G; ++w)
+            x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(block + w * 8 * W + 8 * t))));
     };
     if (whole_end > 0)
         for (int u = 0; u < G; ++u) quotients(0, u, q[0][u]);
@@ -183,9 +188,8 @@ void pipelined_blocks(const float* A, std::int64_t n, const float* v, std::int64
         const bool more = c + W < whole_end;
         for (int u = 0; u < G; ++u) {
             if (more) quotients(c + W, u, q[b ^ 1][u]);
-            for (int t = kSteps * u; t < kSteps * (u + 1); ++t)
-                for (int w = 0; w < G; ++w)
-                    x[w] = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_sub_pd(x[w], _mm512_load_pd(q[b][w] + 8 * t))));
+            step(q[b][0], u * W / 8);
+            if constexpr (W == 16) step(q[b][0], 2 * u + 1);
         }
         b ^= 1;
     }

@@ -7,7 +7,8 @@
 // Every array comes zero-filled.  Large arrays are mapped from the operating
 // system without reserving swap, so pages that are never touched cost no
 // physical memory: an iteration history sized for millions of iterates costs
-// only the rows the iteration fills.  Sizes are counted in 64 bits with
+// only the rows the iteration fills (in steps of one large page, which the
+// largest arrays ask for).  Sizes are counted in 64 bits with
 // overflow checks; a count that cannot be expressed cannot be obtained.
 #pragma once
 

@@ -14,9 +14,12 @@
 #include "recio/run_stop.hpp"
 #include "recio/streams.hpp"
 #include "solver/report.hpp"
+#include "test_support.hpp"
 
 namespace itersolve {
 namespace {
+
+using testing::written;
 
 // ================================================================== reading
 
@@ -159,18 +162,6 @@ TEST(ReadFree, ASourceThatFailsEndsTheRun) {
 }
 
 // ================================================================== writing
-
-// Runs `write` against a writer over a memory sink and returns what reached
-// the sink.
-template <class F>
-std::string written(F write) {
-    std::string out;
-    MemorySink sink(out);
-    RecordWriter w(sink, "OutputGS2.dat");
-    write(w);
-    w.flush();
-    return out;
-}
 
 std::string field(float v) {  // one value as its F10.3 field
     char buf[32];

@@ -13,9 +13,12 @@
 #include "recio/record_writer.hpp"
 #include "recio/streams.hpp"
 #include "solver/report.hpp"
+#include "test_support.hpp"
 
 namespace itersolve {
 namespace {
+
+using testing::written;
 
 std::vector<float> values(std::int64_t count) {
     std::mt19937 rng(static_cast<unsigned>(count));
@@ -26,16 +29,6 @@ std::vector<float> values(std::int64_t count) {
                               -99999.9995f, 1.0e7f};
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = i % 7 == 3 ? specials[(i / 7) % 9] : u(rng);
     return v;
-}
-
-template <class F>
-std::string written(F f) {
-    std::string out;
-    MemorySink sink(out);
-    RecordWriter w(sink, "report");
-    f(w);
-    w.flush();
-    return out;
 }
 
 TEST(ReportTables, SameBytesAsTheLayouts) {

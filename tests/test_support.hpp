@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "recio/record_writer.hpp"
+#include "recio/streams.hpp"
 #include "solver/settings.hpp"
 
 namespace itersolve::testing {
@@ -49,6 +51,18 @@ ProgramRun run_in_memory(const solver_settings& settings, const std::map<std::st
                          const std::string& answers, const MemoryRunOptions& options = {});
 
 std::string read_text_file(const std::string& path);
+
+// Runs `write` against a record writer over a memory sink and returns what
+// reached the sink.
+template <class F>
+std::string written(F write) {
+    std::string out;
+    MemorySink sink(out);
+    RecordWriter w(sink, "report file");
+    write(w);
+    w.flush();
+    return out;
+}
 
 // The settings of a program by name ("succdisp", ...).
 const solver_settings& settings_named(const std::string& name);
